@@ -1,0 +1,1 @@
+// ConfigStore: being written.

@@ -1,0 +1,1 @@
+// DesCipher: being written.

@@ -1,0 +1,1 @@
+// ProgramFolder: being written.

@@ -1,0 +1,1 @@
+// RecordFiles: being written.

@@ -1,0 +1,1 @@
+// ConfigStoreTest: being written.

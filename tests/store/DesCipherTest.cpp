@@ -1,0 +1,1 @@
+// DesCipherTest: being written.

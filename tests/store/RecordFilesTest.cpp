@@ -1,0 +1,1 @@
+// RecordFilesTest: being written.

@@ -1,0 +1,1 @@
+// XmlDocTest: being written.

@@ -1,0 +1,210 @@
+// winsock2.h must come before windows.h, which would otherwise pull in the old winsock.h.
+#include <winsock2.h>
+
+#include "client/messaging/MessageClient.h"
+
+#include <cstdio>
+
+#include "client/messaging/MessageWire.h"
+
+#ifndef QUILLON_MESSAGE_SERVER
+#define QUILLON_MESSAGE_SERVER "127.0.0.1"
+#endif
+
+namespace {
+
+const char kStartupFailed[] = "Windows sockets 启动时出错";
+const char kBindFailed[] = "套节字帮定失败!";
+const char kThreadFailed[] = "短信消息线程启动失败!";
+
+// The receiver waits this long for a datagram before it looks at its stop event again.
+const long kReceiveWaitSeconds = 1;
+const DWORD kKeepAliveIntervalMs = 40000;
+
+}  // namespace
+
+CMessageClient::CMessageClient(CMessageStore* store)
+    : CMessageClient(store, QUILLON_MESSAGE_SERVER, kMessageServerPort) {}
+
+CMessageClient::CMessageClient(CMessageStore* store, const char* serverAddress, unsigned short serverPort,
+                               unsigned short localPort)
+    : m_store(store), m_serverPort(serverPort), m_localPort(localPort), m_socket(INVALID_SOCKET) {
+  CopyTextBounded(m_serverAddress, sizeof(m_serverAddress), serverAddress);
+  InitializeCriticalSection(&m_sendLock);
+}
+
+CMessageClient::~CMessageClient() {
+  Shutdown();
+  DeleteCriticalSection(&m_sendLock);
+}
+
+void CMessageClient::StartReceiver(HWND mainWindow) {
+  if (m_receiverThread != nullptr) return;
+  m_mainWindow = mainWindow;
+
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) throw Exception(kStartupFailed);
+
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in local = {};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(m_localPort);
+  if (s == INVALID_SOCKET ||
+      bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == SOCKET_ERROR) {
+    if (s != INVALID_SOCKET) closesocket(s);
+    WSACleanup();
+    throw Exception(kBindFailed);
+  }
+  EnterCriticalSection(&m_sendLock);
+  m_socket = s;
+  LeaveCriticalSection(&m_sendLock);
+
+  // Without its thread the client keeps nothing open: the caller goes on without notices, and a
+  // socket left behind would never be closed, since only a running receiver is stopped.
+  m_receiverStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (m_receiverStop != nullptr)
+    m_receiverThread = CreateThread(nullptr, 0, ReceiverThread, this, 0, nullptr);
+  if (m_receiverThread == nullptr) {
+    if (m_receiverStop != nullptr) CloseHandle(m_receiverStop);
+    m_receiverStop = nullptr;
+    CloseSocket();
+    throw Exception(kThreadFailed);
+  }
+}
+
+void CMessageClient::StopReceiver() {
+  if (m_receiverThread == nullptr) return;
+  SetEvent(m_receiverStop);
+  // The thread looks at the event at least once a second, after each wait of select.
+  WaitForSingleObject(m_receiverThread, INFINITE);
+  CloseHandle(m_receiverThread);
+  CloseHandle(m_receiverStop);
+  m_receiverThread = nullptr;
+  m_receiverStop = nullptr;
+  CloseSocket();
+}
+
+void CMessageClient::CloseSocket() {
+  EnterCriticalSection(&m_sendLock);
+  SOCKET s = m_socket;
+  m_socket = INVALID_SOCKET;
+  LeaveCriticalSection(&m_sendLock);
+  if (s == INVALID_SOCKET) return;
+  closesocket(s);
+  WSACleanup();
+}
+
+DWORD WINAPI CMessageClient::ReceiverThread(LPVOID param) {
+  static_cast<CMessageClient*>(param)->RunReceiver();
+  return 0;
+}
+
+void CMessageClient::RunReceiver() {
+  SOCKET s = m_socket;
+  unsigned char buffer[kMessageRecordSize];
+  while (WaitForSingleObject(m_receiverStop, 0) == WAIT_TIMEOUT) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait = {kReceiveWaitSeconds, 0};
+    int ready = select(0, &readable, nullptr, nullptr, &wait);
+    if (ready == SOCKET_ERROR) {
+      // A socket that cannot be waited on would otherwise turn this loop into a busy one.
+      WaitForSingleObject(m_receiverStop, kReceiveWaitSeconds * 1000);
+      continue;
+    }
+    if (ready == 0 || !FD_ISSET(s, &readable)) continue;
+
+    sockaddr_in from;
+    int fromLength = sizeof(from);
+    int result = recvfrom(s, reinterpret_cast<char*>(buffer), sizeof(buffer), 0,
+                          reinterpret_cast<sockaddr*>(&from), &fromLength);
+    switch (ClassifyDatagram(buffer, result)) {
+      case DatagramClass::kReceiveError:
+        fputs("recv error\n", stdout);
+        fflush(stdout);
+        break;
+      case DatagramClass::kP2pTrash:
+        fputs("Recv p2ptrash data\n", stdout);
+        fflush(stdout);
+        break;
+      case DatagramClass::kOther:
+        break;
+    }
+  }
+}
+
+int CMessageClient::SendToServer(const unsigned char* data, int size) {
+  int result = SOCKET_ERROR;
+  EnterCriticalSection(&m_sendLock);
+  if (m_socket != INVALID_SOCKET) {
+    sockaddr_in server = {};
+    server.sin_family = AF_INET;
+    server.sin_addr.s_addr = inet_addr(m_serverAddress);
+    server.sin_port = htons(m_serverPort);
+    if (server.sin_addr.s_addr != INADDR_NONE) {
+      result = sendto(m_socket, reinterpret_cast<const char*>(data), size, 0,
+                      reinterpret_cast<const sockaddr*>(&server), sizeof(server));
+    }
+  }
+  LeaveCriticalSection(&m_sendLock);
+  return result;
+}
+
+int CMessageClient::SendOnlineNotice(const char* userName) {
+  PresenceNotice notice = BuildPresenceNotice(kKindOnlineNotice, userName);
+  return SendToServer(notice.data(), static_cast<int>(notice.size()));
+}
+
+void CMessageClient::SendOfflineNotice(const char* userName) {
+  PresenceNotice notice = BuildPresenceNotice(kKindOfflineNotice, userName);
+  SendToServer(notice.data(), static_cast<int>(notice.size()));
+}
+
+void CMessageClient::StartKeepAlive() {
+  if (m_keepAliveThread != nullptr) return;
+  m_keepAliveStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (m_keepAliveStop == nullptr) return;
+  m_keepAliveThread = CreateThread(nullptr, 0, KeepAliveThread, this, 0, nullptr);
+  if (m_keepAliveThread == nullptr) {
+    CloseHandle(m_keepAliveStop);
+    m_keepAliveStop = nullptr;
+  }
+}
+
+void CMessageClient::StopKeepAlive() {
+  if (m_keepAliveThread == nullptr) return;
+  // The thread sleeps on the event, so it ends at once instead of at the end of its interval.
+  SetEvent(m_keepAliveStop);
+  WaitForSingleObject(m_keepAliveThread, INFINITE);
+  CloseHandle(m_keepAliveThread);
+  CloseHandle(m_keepAliveStop);
+  m_keepAliveThread = nullptr;
+  m_keepAliveStop = nullptr;
+}
+
+DWORD WINAPI CMessageClient::KeepAliveThread(LPVOID param) {
+  static_cast<CMessageClient*>(param)->RunKeepAlive();
+  return 0;
+}
+
+void CMessageClient::RunKeepAlive() {
+  const KeepAliveDatagram datagram = BuildKeepAlive();
+  do {
+    SendToServer(datagram.data(), static_cast<int>(datagram.size()));
+  } while (WaitForSingleObject(m_keepAliveStop, kKeepAliveIntervalMs) == WAIT_TIMEOUT);
+}
+
+void CMessageClient::Shutdown() {
+  StopKeepAlive();
+  StopReceiver();
+}
+
+unsigned short CMessageClient::GetLocalPort() const {
+  if (m_socket == INVALID_SOCKET) return 0;
+  sockaddr_in local = {};
+  int length = sizeof(local);
+  if (getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR) return 0;
+  return ntohs(local.sin_port);
+}

@@ -1,0 +1,6 @@
+#include "client/messaging/MessageQueue.h"
+
+CMessageQueue& ReceivedMessages() {
+  static CMessageQueue queue;
+  return queue;
+}

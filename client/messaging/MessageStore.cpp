@@ -1,0 +1,70 @@
+#include "client/messaging/MessageStore.h"
+
+#include <cstdio>
+
+namespace {
+
+const char kFileName[] = "MessageInfo.xml";
+const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n";
+const char kRoot[] = "MessageRecord";
+
+#ifdef _WIN32
+const char kSeparator = '\\';
+#else
+const char kSeparator = '/';
+#endif
+
+// True when the file exists with at least one byte. An empty file holds nothing to keep, so it
+// is treated as missing: loading it would leave a document without root that every later
+// append would refuse.
+bool HasContent(const std::string& path) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bool any = fgetc(file) != EOF;
+  fclose(file);
+  return any;
+}
+
+const char* OrEmpty(const char* text) {
+  return text != nullptr ? text : "";
+}
+
+}  // namespace
+
+bool CMessageStore::Open(const std::string& folder) {
+  m_folder = folder;
+  if (!m_folder.empty() && m_folder.back() != '\\' && m_folder.back() != '/') m_folder += kSeparator;
+  m_path = m_folder + kFileName;
+  if (!HasContent(m_path)) {
+    m_doc.SetDocText(kDeclaration);
+    m_doc.AddElement(kRoot);
+    m_doc.SaveFile(m_path.c_str());
+  }
+  bool loaded = m_doc.LoadFile(m_path.c_str());
+  m_loaded = true;
+  return loaded;
+}
+
+bool CMessageStore::Append(const char* category, const char* title, const char* date, const char* time,
+                           const char* url, const char* content) {
+  while (m_doc.LeaveElement()) {
+  }
+  m_doc.RewindLevel();
+  // Without the root an ITEM would land at the top level beside whatever the file holds, and the
+  // file would no longer be a document; such a file is left as it is.
+  if (!m_doc.FindElement(kRoot)) return false;
+  m_doc.EnterElement();
+  m_doc.AddElement("ITEM");
+  m_doc.AddChildElement("MType", OrEmpty(category));
+  m_doc.AddChildElement("MTitle", OrEmpty(title));
+  m_doc.AddChildElement("MDate", OrEmpty(date));
+  m_doc.AddChildElement("MTime", OrEmpty(time));
+  m_doc.AddChildElement("MUrl", OrEmpty(url));
+  m_doc.AddChildElement("MContent", OrEmpty(content));
+  m_doc.LeaveElement();
+  return Save();
+}
+
+bool CMessageStore::Save() {
+  return !m_path.empty() && m_doc.SaveFile(m_path.c_str());
+}

@@ -27,26 +27,32 @@ enum {
 
 class LINKWELL_API CConnectManage {
  public:
-  // Sets only the dialer to null; the client keeps its instance in zero-initialised storage.
+  // Starts with no dialer, type 0 and no callback or data.
   CConnectManage();
   // Copies every field: the dialer becomes shared, not duplicated.
   CConnectManage(const CConnectManage& other);
   CConnectManage& operator=(const CConnectManage& other);
+  // Destroys the dialer it owns. A copy shares that dialer, so destroying either destroys it.
   virtual ~CConnectManage();
 
   // Destroys a dialer of a recorded type 1 or 2, then NewConnect(type).
   void SetConnectType(int type);
-  // Type 1 makes a RAS dialer, type 2 a LAN dialer; other types keep the dialer. Records the type.
+  // Type 1 makes a RAS dialer, type 2 a LAN dialer, replacing (and destroying) the current one; other
+  // types keep the dialer. Records the type in every case.
   void NewConnect(int type);
-  // Copies each non-null argument into the dialer (cut to its buffer). Needs a dialer.
+  // Copies each non-null argument into the dialer, cut to 49, 49 and 99 bytes. Without a dialer it
+  // does nothing.
   void SetConnectInfo(char* user, char* password, char* entry);
   // The dialer's Connect, or 0 without a dialer.
   int Connect();
   // The dialer's GetConnectState, or 0 without a dialer.
   int GetConnectState();
-  // Hangs up with the dialer that the network check chooses.
+  // Hangs up with the dialer that the network check chooses: through RAS (1) a fresh RAS dialer that
+  // hangs up the listed default-entry connections, through the LAN (2) a LAN dialer that does
+  // nothing, otherwise the current dialer. The check's result becomes the recorded type.
   void Close();
-  // The network check of the current dialer, writing the status texts. Needs a dialer.
+  // The network check, writing the IP address, connection name and status texts (see CDial::CheckNet);
+  // works with or without a dialer.
   int CheckNet();
   // The same classification without writing texts or looking at RAS connections.
   int CheckNetType();
@@ -58,7 +64,7 @@ class LINKWELL_API CConnectManage {
   // Creates the default PPPoE entry on the first "pppoe" device: 1 created, 0 failed (with a
   // message box).
   int CreateDefaultEntry();
-  // Makes the dialer forget a connection that ended by itself. Needs a dialer.
+  // Makes the dialer forget a connection that ended by itself. Without a dialer it does nothing.
   void SetHrasconnNull();
 
  private:

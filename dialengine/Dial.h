@@ -5,8 +5,8 @@
 // a registered host they do nothing.
 #pragma once
 
-#include <windows.h>
 #include <ras.h>
+#include <windows.h>
 
 #include <string>
 
@@ -14,6 +14,7 @@
 
 class LINKWELL_API CDial {
  public:
+  // Empties the three text buffers and the IP address; flags and connect count start at 0.
   CDial();
   CDial(const CDial& other);
   CDial& operator=(const CDial& other);
@@ -42,6 +43,9 @@ class LINKWELL_API CDial {
   void SetMenuDisable(int menuPos, unsigned itemPos);
 
  protected:
+  // The manager fills the entry name of the dialer it owns.
+  friend class CConnectManage;
+
   char m_userName[50];
   char m_password[50];
   char m_entryName[100];

@@ -1,0 +1,40 @@
+// CDialApp: the application object. It owns, for the whole run, the single-instance mutex, the
+// connection manager, the configuration (loaded when the object is constructed) and the message
+// store, and runs the main window.
+#pragma once
+
+#include <windows.h>
+
+#include "client/core/ui/Handles.h"
+#include "client/store/ConfigStore.h"
+#include "dialengine/ConnectManage.h"
+
+class CDialApp {
+ public:
+  // Loads "config.xml" beside the program, creating it with defaults when missing.
+  CDialApp();
+  ~CDialApp();
+
+  CDialApp(const CDialApp&) = delete;
+  CDialApp& operator=(const CDialApp&) = delete;
+
+  // Starts the program: a second instance brings the first one's window forward and returns 0;
+  // otherwise Windows Sockets are started (on failure a message, then 0) and the main window runs
+  // until "退出". Returns the program's exit code.
+  int Run();
+
+  CConfigStore& Config() { return m_config; }
+  CConnectManage& Manager() { return m_manager; }
+
+  // Brings the window of a running instance forward (restoring it from the tray when hidden).
+  // False when no window carries the instance property.
+  static bool ActivateRunningInstance();
+
+ private:
+  // The message store is opened here.
+  void OpenMessageStore();
+
+  CConfigStore m_config;
+  CConnectManage m_manager;
+  ui::CHandle m_mutex;
+};

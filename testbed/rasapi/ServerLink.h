@@ -1,0 +1,51 @@
+// The stand-in's line to the access server (RASEMU_SERVER, default 127.0.0.1:3390).
+#pragma once
+
+#include <windows.h>
+#include <winsock2.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "testbed/protocol/Protocol.h"
+
+namespace rasemu {
+
+// One connection to the server.
+class CServerConnection {
+ public:
+  CServerConnection() = default;
+  ~CServerConnection() { Close(); }
+  CServerConnection(const CServerConnection&) = delete;
+  CServerConnection& operator=(const CServerConnection&) = delete;
+
+  // Connects to the server; false when there is none (refused, bad address, no answer within
+  // two seconds).
+  bool Open();
+  void Close();
+  bool IsOpen() const { return m_socket != INVALID_SOCKET; }
+
+  bool SendLine(const std::string& line);
+  // The next line, waiting at most timeoutMs (INFINITE for no limit). False on timeout, on a
+  // closed connection or on a peer that does not speak the protocol.
+  bool ReadLine(std::string* line, DWORD timeoutMs);
+
+  // Sends one request and collects the data lines up to its status line.
+  bool Request(const std::string& line, DWORD timeoutMs, std::vector<std::string>* data,
+               testbed::Status* status);
+
+ private:
+  SOCKET m_socket = INVALID_SOCKET;
+  testbed::CLineBuffer m_input;
+};
+
+// What a query of the machine's sessions found.
+enum class Lookup { kFound, kAbsent, kNoServer };
+
+// The machine's sessions in start order; false when no server answers (then there are none).
+bool ListSessions(std::vector<testbed::SessionInfo>* sessions);
+// One session by id.
+Lookup FindSession(std::uint32_t id, testbed::SessionInfo* session);
+
+}  // namespace rasemu

@@ -1,0 +1,337 @@
+#include "tests/support/Driver.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "client/core/AppTexts.h"
+#include "client/resources/Resource.h"
+
+namespace driver {
+
+namespace {
+
+// The control id of a message box's text.
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+void MakeTree(const std::string& folder) {
+  for (size_t i = 3; i <= folder.size(); ++i) {
+    if (i == folder.size() || folder[i] == '\\') CreateDirectoryA(folder.substr(0, i).c_str(), nullptr);
+  }
+}
+
+struct Search {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK FindById(HWND window, LPARAM data) {
+  Search* search = reinterpret_cast<Search*>(data);
+  if (GetDlgCtrlID(window) == search->id) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct TopSearch {
+  DWORD pid;
+  const char* caption;
+  bool property;
+  HWND found;
+};
+
+BOOL CALLBACK FindTop(HWND window, LPARAM data) {
+  TopSearch* search = reinterpret_cast<TopSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid) return TRUE;
+  if (search->property) {
+    if (GetPropA(window, app::kTitle) == nullptr) return TRUE;
+  } else {
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof(name));
+    if (std::strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    if (GetPropA(window, app::kTitle) != nullptr) return TRUE;
+    if (search->caption != nullptr && WindowText(window) != search->caption) return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+HANDLE Launch(const std::string& folder, DWORD* pid) {
+  const std::string program = folder + "Quillon.exe";
+  std::string commandLine = "\"" + program + "\"";
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof(startup));
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info;
+  std::memset(&info, 0, sizeof(info));
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                      &startup, &info)) {
+    return nullptr;
+  }
+  CloseHandle(info.hThread);
+  if (pid != nullptr) *pid = info.dwProcessId;
+  return info.hProcess;
+}
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(20);
+  }
+}
+
+std::string WindowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string BuildDir() {
+  return Env("QUILLON_BUILD_DIR");
+}
+
+std::string SourceDir() {
+  return Env("QUILLON_SOURCE_DIR");
+}
+
+std::string WindowText(HWND window) {
+  if (window == nullptr) return std::string();
+  char text[1024] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                           5000, &copied)) {
+    return std::string();
+  }
+  text[sizeof(text) - 1] = '\0';
+  return text;
+}
+
+HWND FindDescendant(HWND parent, int id) {
+  Search search = {id, nullptr};
+  EnumChildWindows(parent, FindById, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindDialog(DWORD pid, const char* caption) {
+  TopSearch search = {pid, caption, false, nullptr};
+  EnumWindows(FindTop, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool Screenshot(const std::string& unixPath, DWORD timeoutMs) {
+  // Wine starts a native program when it is given one; its arguments pass through unchanged.
+  const std::string program = WindowsPath("/usr/bin/import");
+  std::string commandLine = "import -window root " + unixPath;
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof(startup));
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info;
+  std::memset(&info, 0, sizeof(info));
+  DeleteFileA(WindowsPath(unixPath).c_str());
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    return false;
+  }
+  WaitForSingleObject(info.hProcess, timeoutMs);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return WaitFor([&] { return FileExists(WindowsPath(unixPath)); }, 2000);
+}
+
+CClient::CClient(const std::string& name) : m_name(name) {}
+
+CClient::~CClient() {
+  if (m_process != nullptr) {
+    if (IsRunning()) Stop();
+    CloseHandle(m_process);
+  }
+}
+
+bool CClient::Start(std::string* error) {
+  const std::string build = BuildDir();
+  if (build.empty()) {
+    if (error) *error = "QUILLON_BUILD_DIR is not set";
+    return false;
+  }
+  const std::string bin = WindowsPath(build + "/bin/");
+  m_folder = WindowsPath(build + "/tests/programs/" + m_name) + "\\";
+  RemoveTree(m_folder.substr(0, m_folder.size() - 1));
+  MakeTree(m_folder.substr(0, m_folder.size() - 1));
+
+  const char* const deliverables[] = {"Quillon.exe", "Linkwell.dll", "Renewer.exe"};
+  for (const char* file : deliverables) {
+    const std::string from = bin + file;
+    if (!FileExists(from)) continue;
+    if (!CopyFileA(from.c_str(), (m_folder + file).c_str(), FALSE)) {
+      if (error) *error = "cannot copy " + from;
+      return false;
+    }
+  }
+  if (!FileExists(m_folder + "Quillon.exe")) {
+    if (error) *error = "Quillon.exe is not built in " + bin;
+    return false;
+  }
+  const std::string advert = WindowsPath(SourceDir() + "/client/resources/DefaultAD.html");
+  CopyFileA(advert.c_str(), (m_folder + app::kLocalAdPage).c_str(), FALSE);
+  const std::string standIns[] = {bin + "rasapi32.dll", WindowsPath(build + "/testbed/rasapi/rasapi32.dll")};
+  for (const std::string& standIn : standIns) {
+    if (FileExists(standIn) && CopyFileA(standIn.c_str(), (m_folder + "rasapi32.dll").c_str(), FALSE)) break;
+  }
+  // The stand-in beside the program wins; without it the client still starts on Wine's own.
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", "mshtml=d;mscoree=d;rasapi32=n,b");
+
+  m_process = Launch(m_folder, &m_pid);
+  if (m_process == nullptr) {
+    if (error) *error = "cannot start " + m_folder + "Quillon.exe";
+    return false;
+  }
+  return true;
+}
+
+HANDLE CClient::StartAnother() const {
+  return Launch(m_folder, nullptr);
+}
+
+HWND CClient::WaitForMainWindow(DWORD timeoutMs) {
+  WaitFor(
+      [&] {
+        TopSearch search = {m_pid, nullptr, true, nullptr};
+        EnumWindows(FindTop, reinterpret_cast<LPARAM>(&search));
+        m_main = search.found;
+        return m_main != nullptr || !IsRunning();
+      },
+      timeoutMs);
+  return m_main;
+}
+
+bool CClient::IsRunning() const {
+  return m_process != nullptr && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+bool CClient::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const {
+  if (m_process == nullptr) return true;
+  if (WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode != nullptr) GetExitCodeProcess(m_process, exitCode);
+  return true;
+}
+
+void CClient::SendCommand(int id) const {
+  PostMessageA(m_main, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+HWND CClient::Control(int id) const {
+  return FindDescendant(m_main, id);
+}
+
+bool CClient::Click(int id) const {
+  HWND control = Control(id);
+  if (control == nullptr) return false;
+  // Posted, so that a click that opens a modal window does not hold the test.
+  return PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(control)) != FALSE;
+}
+
+bool CClient::Type(int id, const std::string& text) const {
+  HWND control = Control(id);
+  if (control == nullptr) return false;
+  char name[32] = {};
+  GetClassNameA(control, name, sizeof(name));
+  if (lstrcmpiA(name, "ComboBox") == 0) {
+    HWND edit = FindWindowExA(control, nullptr, "Edit", nullptr);
+    if (edit != nullptr) control = edit;
+  }
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                             5000, &ignored) != 0;
+}
+
+std::string CClient::Text(int id) const {
+  return WindowText(Control(id));
+}
+
+bool CClient::IsToolbarButtonEnabled(int command) const {
+  HWND toolbar = FindWindowExA(m_main, nullptr, "ToolbarWindow32", nullptr);
+  DWORD_PTR enabled = 0;
+  if (toolbar == nullptr ||
+      !SendMessageTimeoutA(toolbar, TB_ISBUTTONENABLED, command, 0, SMTO_ABORTIFHUNG, 5000, &enabled)) {
+    return false;
+  }
+  return enabled != 0;
+}
+
+HWND CClient::WaitForMessageBox(DWORD timeoutMs) const {
+  HWND box = nullptr;
+  WaitFor(
+      [&] {
+        HWND dialog = FindDialog(m_pid);
+        if (dialog != nullptr && GetDlgItem(dialog, kMessageBoxTextId) != nullptr) box = dialog;
+        return box != nullptr;
+      },
+      timeoutMs);
+  return box;
+}
+
+std::string CClient::MessageBoxText(HWND box) {
+  return WindowText(GetDlgItem(box, kMessageBoxTextId));
+}
+
+void CClient::Answer(HWND box, int buttonId) {
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId)));
+}
+
+void CClient::Stop(DWORD timeoutMs) {
+  if (!IsRunning()) return;
+  if (m_main != nullptr) SendCommand(ID_MENU_EXIT);
+  if (!WaitForExit(timeoutMs)) {
+    TerminateProcess(m_process, 1);
+    WaitForExit(timeoutMs);
+  }
+}
+
+}  // namespace driver

@@ -1,0 +1,98 @@
+// A driver for black-box tests of the running client: it starts Quillon.exe in a program folder of
+// its own and uses it as a person would, through its windows, across the process boundary.
+//
+// The build folder comes from the environment (QUILLON_BUILD_DIR, QUILLON_SOURCE_DIR as CTest sets
+// them, Unix paths). Everything waits with a timeout; nothing sleeps hoping a condition holds.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace driver {
+
+// Polls condition every 20 ms (pumping this thread's messages) until it holds or timeoutMs
+// passes. Returns whether it held.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// The Windows form (Z:\...) of a Unix path.
+std::string WindowsPath(const std::string& unixPath);
+// The build folder as a Unix path (QUILLON_BUILD_DIR); empty when unset.
+std::string BuildDir();
+// The source folder as a Unix path (QUILLON_SOURCE_DIR); empty when unset.
+std::string SourceDir();
+
+// The text of a window of any process (WM_GETTEXT); empty for a null or hung window.
+std::string WindowText(HWND window);
+// The first descendant of parent with that control id, or null.
+HWND FindDescendant(HWND parent, int id);
+// A visible top-level dialog (class "#32770") of process pid other than the main window,
+// optionally with that caption; null when there is none.
+HWND FindDialog(DWORD pid, const char* caption = nullptr);
+
+// Takes a screenshot of the whole display into a PNG file (Unix path) with ImageMagick's import,
+// started as a native program. Returns whether the file was written.
+bool Screenshot(const std::string& unixPath, DWORD timeoutMs = 10000);
+
+class CClient {
+ public:
+  // The program folder is <build>/tests/programs/<name>, laid out afresh by Start.
+  explicit CClient(const std::string& name);
+  // Stops the process if it still runs.
+  ~CClient();
+
+  CClient(const CClient&) = delete;
+  CClient& operator=(const CClient&) = delete;
+
+  // Lays out the program folder (Quillon.exe, Linkwell.dll and Renewer.exe as far as they are
+  // built, "DefaultAD.html", the RAS stand-in when built) and starts the client there. Returns
+  // false with a reason in error.
+  bool Start(std::string* error = nullptr);
+  // Starts one more Quillon.exe in the same folder; returns its process handle (caller closes),
+  // or null.
+  HANDLE StartAnother() const;
+  // Waits for the main window: the top-level window of this process carrying the instance
+  // property. Returns it, or null after the timeout.
+  HWND WaitForMainWindow(DWORD timeoutMs = 15000);
+
+  HWND MainWindow() const { return m_main; }
+  DWORD ProcessId() const { return m_pid; }
+  HANDLE Process() const { return m_process; }
+  // The program folder (Windows form, ending in a backslash).
+  const std::string& Folder() const { return m_folder; }
+  bool IsRunning() const;
+  // Waits for the process to end; its exit code goes to exitCode when given.
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
+
+  // A menu, tray or toolbar command, posted to the main window.
+  void SendCommand(int id) const;
+  // A click on the control with that id (button or link text) anywhere in the main window.
+  bool Click(int id) const;
+  // Types text into the edit or editable combo box with that id (replacing its text).
+  bool Type(int id, const std::string& text) const;
+  // The text of the control with that id; empty when it does not exist.
+  std::string Text(int id) const;
+  HWND Control(int id) const;
+  // The toolbar button state, by command.
+  bool IsToolbarButtonEnabled(int command) const;
+
+  // Waits for a message box of the client; null after the timeout.
+  HWND WaitForMessageBox(DWORD timeoutMs = 10000) const;
+  // The text of a message box.
+  static std::string MessageBoxText(HWND box);
+  // Presses a button of a dialog or message box (IDOK, IDYES, ...).
+  static void Answer(HWND box, int buttonId);
+
+  // Ends the client: "退出" first, and if it does not end within the timeout, terminates it.
+  void Stop(DWORD timeoutMs = 10000);
+
+ private:
+  std::string m_name;
+  std::string m_folder;
+  HANDLE m_process = nullptr;
+  DWORD m_pid = 0;
+  HWND m_main = nullptr;
+};
+
+}  // namespace driver

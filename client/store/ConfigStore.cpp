@@ -219,7 +219,7 @@ void CConfigStore::RebuildDamaged(const std::string& damagedBytes) {
   SalvageLevel(m_doc, salvage);
 
   if (damagedBytes.find_first_not_of(" \t\r\n") != std::string::npos)
-    WriteWholeFile(m_path + ".bak", damagedBytes);
+    WriteWholeFile(m_path + kDamagedSuffix, damagedBytes);
 
   BuildDefaultDocument();
   EnterConfig();

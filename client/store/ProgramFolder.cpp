@@ -19,6 +19,8 @@ const char kPathSeparator = '\\';
 const char kPathSeparator = '/';
 #endif
 
+const char kDamagedSuffix[] = ".damaged";
+
 namespace {
 
 std::string ProgramPath() {

@@ -37,3 +37,7 @@ FileRead ReadWholeFile(const std::string& path, std::string& bytes);
 // Writes bytes as the whole file, replacing any file there. False when it cannot be created or
 // fully written.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Appended to a file's name for the copy of its bytes that is kept before a damaged file (one
+// that does not parse) is rebuilt.
+extern const char kDamagedSuffix[];

@@ -110,7 +110,7 @@ bool WriteNewRecord(const std::string& fileName, const Record& record) {
   std::vector<Record> records{record};
   std::vector<Record> salvaged = SalvageRecords(doc);
   records.insert(records.end(), salvaged.begin(), salvaged.end());
-  if (HasContent(bytes) && !WriteWholeFile(fileName + ".bak", bytes)) return false;
+  if (HasContent(bytes) && !WriteWholeFile(fileName + kDamagedSuffix, bytes)) return false;
   return WriteFreshFile(fileName, records);
 }
 

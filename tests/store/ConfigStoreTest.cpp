@@ -49,7 +49,7 @@ bool WellFormed(const std::string& path) {
 class ConfigStoreTest : public ::testing::Test {
  protected:
   std::string Path() const { return m_folder.File("config.xml"); }
-  std::string Backup() const { return Path() + ".bak"; }
+  std::string Backup() const { return Path() + kDamagedSuffix; }
   std::string Bytes() const { return ReadBytes(Path()); }
 
   TempFolder m_folder;

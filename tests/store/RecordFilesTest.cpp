@@ -283,12 +283,12 @@ TEST_F(RecordFilesTest, ANewRecordRebuildsADamagedFileKeepingWhatCanBeRead) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);
     WriteBytes(March(), c.bytes);
-    std::remove((March() + ".bak").c_str());
+    std::remove((March() + kDamagedSuffix).c_str());
     OpenConnectionRecord(m_folder.Path(), Local(2009, 3, 5, 8, 0, 0), "carol", "");
     EXPECT_EQ(ReadBytes(March()), RecordFile(newItem + c.kept));
-    EXPECT_EQ(FileExists(March() + ".bak"), c.backup);
+    EXPECT_EQ(FileExists(March() + kDamagedSuffix), c.backup);
     if (c.backup) {
-      EXPECT_EQ(ReadBytes(March() + ".bak"), c.bytes);
+      EXPECT_EQ(ReadBytes(March() + kDamagedSuffix), c.bytes);
     }
   }
 }
@@ -302,7 +302,7 @@ TEST_F(RecordFilesTest, AnotherRecordGoesInFrontOfAFileWrittenByAnEarlierVersion
   WriteBytes(March(), old);
   ConnectionRecordId id = OpenConnectionRecord(m_folder.Path(), Local(2009, 3, 2, 1, 0, 0), "y", "");
   std::string text = ReadBytes(March());
-  EXPECT_FALSE(FileExists(March() + ".bak"));
+  EXPECT_FALSE(FileExists(March() + kDamagedSuffix));
   EXPECT_NE(text.find(OpenItem("y", "2009-03-02 01:00:00", "")), std::string::npos);
   EXPECT_LT(text.find("user=\"y\""), text.find("user='x'"));
   EXPECT_TRUE(CloseConnectionRecord(m_folder.Path(), Local(2009, 3, 2, 2, 0, 0), ConnectionEnd::kLost, "", "",

@@ -1,9 +1,943 @@
 #include "client/store/XmlDoc.h"
 
-CXmlDoc::CXmlDoc() { SetDocText(nullptr); }
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "client/store/XmlText.h"
+
+namespace {
+
+// Offsets and lengths are 32-bit fields of the index.
+constexpr size_t kMaxTextLength = INT_MAX;
+
+std::string SystemErrorText(int error) {
+  const char* message = std::strerror(error);
+  std::string text = message ? message : "";
+  size_t cut = text.find_first_of("\r\n");
+  if (cut != std::string::npos) text.resize(cut);
+  return text;
+}
+
+std::string BytesText(size_t count) {
+  return std::to_string(static_cast<unsigned long long>(count)) + " bytes";
+}
+
+std::string Offset(size_t offset) {
+  return std::to_string(static_cast<unsigned long long>(offset));
+}
+
+bool IsStartTagChar(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || c == ':' || c == '_' || c >= 0x61;
+}
+
+// A name the engine writes must be read back as the same element: the scanner takes it as a start
+// tag, its name ends where the written name ends, and its end tag fits the index.
+bool IsWritableElementName(const char* name) {
+  if (!name || !IsStartTagChar(static_cast<unsigned char>(name[0]))) return false;
+  size_t length = 0;
+  for (const char* p = name; *p; ++p, ++length) {
+    if (xml::IsSpace(static_cast<unsigned char>(*p)) || std::strchr("\"'<>/=?!\\", *p)) return false;
+  }
+  return length + 3 < XmlRecord::kEndTagLimit;
+}
+
+bool IsWritableAttributeName(const char* name) {
+  if (!name || !*name) return false;
+  for (const char* p = name; *p; ++p) {
+    if (xml::IsSpace(static_cast<unsigned char>(*p)) || std::strchr("\"'<>/=?", *p)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The indexing parse of one text (under record 0). Open start tags are kept on a stack; end tags
+// close the innermost open element of their name, and whatever stays open inside it is closed as
+// not ended, its children moving up to follow it.
+class CXmlDoc::Parser {
+ public:
+  Parser(CXmlDoc& doc, std::string& error)
+      : m_doc(doc),
+        m_index(doc.m_index),
+        m_text(doc.m_text.data()),
+        m_size(doc.m_text.size()),
+        m_error(error) {
+    m_open.reserve(6);
+  }
+
+  void Run() {
+    size_t pos = 0;
+    while (pos < m_size) {
+      if (m_text[pos] != '<') {
+        // Text creates no record: go straight to the next tag.
+        const void* lt = std::memchr(m_text + pos, '<', m_size - pos);
+        if (!lt) break;
+        pos = static_cast<size_t>(static_cast<const char*>(lt) - m_text);
+      }
+      xml::Node node = xml::ScanNode(m_text, pos, m_size);
+      switch (node.type) {
+        case xml::kNodeElement:
+          if (node.length >= XmlRecord::kStartTagLimit) {
+            BadNode([&] { return "Incorrect start tag length at offset " + Offset(pos); });
+          } else {
+            StartTag(node);
+          }
+          break;
+        case xml::kNodeEndTag:
+          if (node.length >= XmlRecord::kEndTagLimit) {
+            BadNode([&] { return "Incorrect end tag length at offset " + Offset(pos); });
+          } else {
+            EndTag(node);
+          }
+          break;
+        case xml::kNodeError:
+          BadNode([&] { return xml::NodeErrorText(node); });
+          if (node.error == xml::kUnterminated) m_doc.m_openTail = static_cast<long long>(pos);
+          break;
+        default:
+          break;
+      }
+      pos += node.length;
+    }
+    if (!m_open.empty()) CloseOpen(0, 0, nullptr);
+  }
+
+ private:
+  struct Open {
+    int rec;
+    size_t nameLength;
+  };
+
+  const char* NameOf(const Open& open) const { return m_text + m_index[open.rec].start + 1; }
+  int Innermost() const { return m_open.empty() ? 0 : m_open.back().rec; }
+
+  // Only the first error of a parse is kept; its text is built only when it is kept.
+  template <class F>
+  void Fail(F message) {
+    if (m_error.empty()) m_error = message();
+  }
+
+  template <class F>
+  void BadNode(F message) {
+    m_index[0].Set(XmlRecord::kIllFormed);
+    m_index[Innermost()].Set(XmlRecord::kBadContent);
+    Fail(message);
+  }
+
+  void StartTag(const xml::Node& node) {
+    int parent = Innermost();
+    int rec = m_index.Add();
+    XmlRecord& r = m_index[rec];
+    r.start = static_cast<int32_t>(node.start);
+    r.length = static_cast<int32_t>(node.length);
+    r.SetTagLengths(static_cast<uint32_t>(node.length), 0);
+    r.levelFlags = 0;
+    r.SetLevel(static_cast<int>(m_open.size() < 0x10000 ? m_open.size() : 0xFFFF));
+    r.parent = parent;
+    r.firstChild = 0;
+    m_doc.LinkLast(rec, parent);
+    if (node.empty) return;
+    m_open.push_back(Open{rec, node.nameLength});
+    if (m_counting) Count(m_open.back(), 1);
+  }
+
+  void EndTag(const xml::Node& node) {
+    const char* name = m_text + node.start + 2;
+    size_t length = node.nameLength;
+    size_t match = m_open.size();
+    if (!m_open.empty()) {
+      const Open& top = m_open.back();
+      if (xml::NameMatches(name, length, NameOf(top), top.nameLength)) {
+        match = m_open.size() - 1;
+      } else {
+        if (!m_counting) {
+          m_counting = true;
+          for (const Open& open : m_open) Count(open, 1);
+        }
+        if (m_names.count(Hash(name, length)) != 0) {
+          for (size_t i = m_open.size() - 1; i-- > 0;) {
+            if (xml::NameMatches(name, length, NameOf(m_open[i]), m_open[i].nameLength)) {
+              match = i;
+              break;
+            }
+          }
+        }
+      }
+    }
+    if (match == m_open.size()) {
+      m_index[0].Set(XmlRecord::kIllFormed);
+      m_index[Innermost()].Set(XmlRecord::kBadContent);
+      Fail([&] {
+        return "No start tag for end tag '" + std::string(name, length) + "' at offset " + Offset(node.start);
+      });
+      return;
+    }
+    if (match + 1 < m_open.size()) CloseOpen(match + 1, m_open[match].rec, &node);
+    XmlRecord& r = m_index[m_open.back().rec];
+    r.length = static_cast<int32_t>(node.start + node.length) - r.start;
+    r.SetTagLengths(r.StartTagLength(), static_cast<uint32_t>(node.length));
+    if (m_counting) Count(m_open.back(), -1);
+    m_open.pop_back();
+  }
+
+  // Closes m_open[from..] as not ended under `parent`: each keeps only its start tag, and its
+  // children follow it as siblings. All of them end up, in document order, as children of `parent`,
+  // so the chain is built in one pass: each closed element links on to its first child, and the
+  // last element of the chain becomes the parent's last child.
+  void CloseOpen(size_t from, int parent, const xml::Node* endTag) {
+    const Open& inner = m_open.back();
+    Fail([&] {
+      std::string innerName(NameOf(inner), inner.nameLength);
+      std::string innerStart = Offset(static_cast<size_t>(m_index[inner.rec].start));
+      if (!endTag) return "Element '" + innerName + "' at offset " + innerStart + " not ended";
+      return "End tag '" + std::string(m_text + endTag->start + 2, endTag->nameLength) + "' at offset " +
+             Offset(endTag->start + 1) + " does not match start tag '" + innerName + "' at offset " +
+             innerStart;
+    });
+    m_index[0].Set(XmlRecord::kIllFormed);
+    int level = m_doc.LevelUnder(parent);
+    bool bad = false;
+    int tail = 0;
+    for (size_t i = from; i < m_open.size(); ++i) {
+      int rec = m_open[i].rec;
+      int nextOpen = i + 1 < m_open.size() ? m_open[i + 1].rec : 0;
+      XmlRecord& r = m_index[rec];
+      if (r.Has(XmlRecord::kBadContent)) {
+        bad = true;
+        r.Clear(XmlRecord::kBadContent);
+      }
+      r.Set(XmlRecord::kNotEnded);
+      r.length = static_cast<int32_t>(r.StartTagLength());
+      r.SetTagLengths(r.StartTagLength(), 0);
+      r.parent = parent;
+      r.SetLevel(level);
+      tail = rec;
+      if (r.firstChild) {
+        int child = r.firstChild;
+        XmlRecord& first = m_index[child];
+        tail = first.prev;
+        first.Clear(XmlRecord::kFirstChild);
+        first.prev = rec;
+        r.next = child;
+        r.firstChild = 0;
+        for (int x = child; x; x = m_index[x].next) {
+          m_index[x].parent = parent;
+          // The next open element is relevelled in its own turn, with its children.
+          if (x != nextOpen) Relevel(x, level);
+        }
+      }
+      if (m_counting) Count(m_open[i], -1);
+    }
+    m_index[m_index[parent].firstChild].prev = tail;
+    if (bad) m_index[parent].Set(XmlRecord::kBadContent);
+    m_open.resize(from);
+  }
+
+  // Sets the level of `root` and of everything below it. Each closed element moves up at most
+  // once, so this stays linear over a parse.
+  void Relevel(int root, int level) {
+    XmlRecord& r = m_index[root];
+    int before = r.Level();
+    r.SetLevel(level);
+    if (r.Level() == before) return;
+    int x = r.firstChild;
+    while (x) {
+      XmlRecord& xr = m_index[x];
+      xr.SetLevel(m_index[xr.parent].Level() + 1);
+      if (xr.firstChild) {
+        x = xr.firstChild;
+        continue;
+      }
+      while (x != root && !m_index[x].next) x = m_index[x].parent;
+      if (x == root) break;
+      x = m_index[x].next;
+    }
+  }
+
+  // An end tag may close an outer element of its name, which needs a search of the open
+  // elements. Once an end tag has missed the innermost one, the names of the open elements are
+  // counted by hash, so that a stray end tag costs no search however deep the nesting. An end tag
+  // name matches an open name that is equal to it or continues with "=", "[" or "]" after it, so
+  // each open name counts under those prefixes too.
+  static uint64_t Mix(uint64_t h, size_t length) {
+    h ^= length * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 29);
+  }
+  static uint64_t Hash(const char* name, size_t length) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (size_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(name[i])) * 0x100000001B3ull;
+    return Mix(h, length);
+  }
+  void Count(const Open& open, int delta) {
+    const char* name = NameOf(open);
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (size_t i = 0; i < open.nameLength; ++i) {
+      char c = name[i];
+      if (i > 0 && (c == '=' || c == '[' || c == ']')) CountKey(Mix(h, i), delta);
+      h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    }
+    CountKey(Mix(h, open.nameLength), delta);
+  }
+  void CountKey(uint64_t key, int delta) {
+    int& n = m_names[key];
+    n += delta;
+    if (n == 0) m_names.erase(key);
+  }
+
+  CXmlDoc& m_doc;
+  CXmlIndex& m_index;
+  const char* m_text;
+  size_t m_size;
+  std::string& m_error;
+  std::vector<Open> m_open;
+  bool m_counting = false;
+  std::unordered_map<uint64_t, int> m_names;
+};
+
+CXmlDoc::CXmlDoc() {
+  SetDocText(nullptr);
+}
+
 CXmlDoc::~CXmlDoc() = default;
+
 bool CXmlDoc::SetDocText(const char* text) {
-  m_text = text ? text : "";
-  m_error = m_text.empty() ? "Empty document" : "";
+  size_t length = text ? std::strlen(text) : 0;
+  if (length > kMaxTextLength) {
+    m_text.clear();
+    IndexText(std::string());
+    m_error = "Incorrect document length at offset " + Offset(kMaxTextLength);
+    return false;
+  }
+  m_text.assign(text ? text : "", length);
+  return IndexText(std::string());
+}
+
+bool CXmlDoc::IndexText(const std::string& kept) {
+  m_parent = m_current = m_child = 0;
+  m_released = 0;
+  m_openTail = -1;
+  m_index.Reset(m_text.size() / 64 + 8);
+  std::string error;
+  if (m_text.empty()) {
+    error = "Empty document";
+  } else {
+    Parser(*this, error).Run();
+    XmlRecord& doc = m_index[0];
+    doc.length = static_cast<int32_t>(m_text.size());
+    if (!doc.firstChild) {
+      error = "No root element";
+    } else if (m_index[doc.firstChild].next) {
+      error = "Root element has sibling";
+    }
+  }
+  m_index.Trim();
+  if (kept.empty()) {
+    m_error = error;
+  } else {
+    m_error = error.empty() ? kept : kept + ", " + error;
+  }
+  const XmlRecord& doc = m_index[0];
+  return !doc.Has(XmlRecord::kIllFormed) && doc.firstChild && !m_index[doc.firstChild].next;
+}
+
+int CXmlDoc::LevelUnder(int parent) const {
+  if (!parent) return 0;
+  int level = m_index[parent].Level() + 1;
+  return level > XmlRecord::kLevelMask ? XmlRecord::kLevelMask : level;
+}
+
+bool CXmlDoc::LoadFile(const char* path) {
+  if (!path || !*path) {
+    m_error = SystemErrorText(ENOENT);
+    return false;
+  }
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) {
+    m_error = SystemErrorText(errno);
+    return false;
+  }
+  std::string bytes;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    long size = std::ftell(file);
+    if (size > 0 && static_cast<unsigned long>(size) <= kMaxTextLength)
+      bytes.reserve(static_cast<size_t>(size));
+    std::rewind(file);
+  }
+  int error = 0;
+  for (;;) {
+    const size_t chunk = 1 << 16;
+    size_t had = bytes.size();
+    if (had > kMaxTextLength) {
+      error = EFBIG;
+      break;
+    }
+    bytes.resize(had + chunk);
+    size_t got = std::fread(&bytes[had], 1, chunk, file);
+    bytes.resize(had + got);
+    if (got < chunk) {
+      if (std::ferror(file)) error = errno ? errno : EIO;
+      break;
+    }
+  }
+  std::fclose(file);
+  if (error) {
+    m_error = SystemErrorText(error);
+    return false;
+  }
+  size_t fileSize = bytes.size();
+  if (xml::UsesUtf8(bytes.data(), bytes.size())) bytes = xml::Utf8ToBytes(bytes.data(), bytes.size());
+  m_text.swap(bytes);
+  return IndexText(BytesText(fileSize));
+}
+
+namespace {
+
+// Puts the finished temporary file in the place of `path`. The C library's rename replaces an
+// existing file on POSIX systems but refuses to on Windows; there the old file is first moved
+// aside and put back if the new one cannot take its place.
+bool ReplaceFile(const std::string& temp, const std::string& path, int* error) {
+  if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
+  *error = errno;
+  std::FILE* existing = std::fopen(path.c_str(), "rb");
+  if (!existing) return false;
+  std::fclose(existing);
+  std::string aside = path + ".bak";
+  std::remove(aside.c_str());
+  if (std::rename(path.c_str(), aside.c_str()) != 0) {
+    *error = errno;
+    return false;
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    *error = errno;
+    std::rename(aside.c_str(), path.c_str());
+    return false;
+  }
+  std::remove(aside.c_str());
+  return true;
+}
+
+}  // namespace
+
+bool CXmlDoc::SaveFile(const char* path) {
+  if (!path || !*path) {
+    m_error = SystemErrorText(ENOENT);
+    return false;
+  }
+  std::string converted;
+  const std::string* out = &m_text;
+  if (xml::UsesUtf8(m_text.data(), m_text.size())) {
+    converted = xml::BytesToUtf8(m_text.data(), m_text.size());
+    out = &converted;
+  }
+  // A target that exists but cannot be written (read-only, locked, a folder) fails as it would if
+  // it were opened for writing directly.
+  std::FILE* probe = std::fopen(path, "r+b");
+  if (probe) {
+    std::fclose(probe);
+  } else if (errno != ENOENT) {
+    m_error = SystemErrorText(errno);
+    return false;
+  }
+  std::string temp = std::string(path) + ".tmp";
+  std::FILE* file = std::fopen(temp.c_str(), "wb");
+  if (!file) {
+    m_error = SystemErrorText(errno);
+    return false;
+  }
+  int error = 0;
+  errno = 0;
+  if (!out->empty() && std::fwrite(out->data(), 1, out->size(), file) != out->size())
+    error = errno ? errno : EIO;
+  if (std::fflush(file) != 0 && !error) error = errno ? errno : EIO;
+  if (std::fclose(file) != 0 && !error) error = errno ? errno : EIO;
+  if (!error && !ReplaceFile(temp, path, &error) && !error) error = EIO;
+  if (error) {
+    std::remove(temp.c_str());
+    m_error = SystemErrorText(error);
+    return false;
+  }
+  m_error = BytesText(out->size());
+  return true;
+}
+
+void CXmlDoc::RewindLevel() {
+  m_current = 0;
+  m_child = 0;
+}
+
+bool CXmlDoc::FindNext(int x, const char* name, int* found) const {
+  size_t nameLength = name ? std::strlen(name) : 0;
+  const char* text = m_text.data();
+  for (; x; x = m_index[x].next) {
+    if (nameLength == 0) {
+      *found = x;
+      return true;
+    }
+    const XmlRecord& r = m_index[x];
+    const char* tagEnd = text + r.start + r.StartTagLength();
+    const char* begin = text + r.start + 1;
+    while (begin < tagEnd && xml::IsSpace(static_cast<unsigned char>(*begin))) ++begin;
+    const char* end = xml::TagNameEnd(begin, tagEnd);
+    if (xml::NameMatches(begin, static_cast<size_t>(end - begin), name, nameLength)) {
+      *found = x;
+      return true;
+    }
+  }
   return false;
+}
+
+bool CXmlDoc::FindElement(const char* name) {
+  int first = m_current ? m_index[m_current].next : m_index[m_parent].firstChild;
+  int found;
+  if (!FindNext(first, name, &found)) return false;
+  m_current = found;
+  m_child = 0;
+  return true;
+}
+
+bool CXmlDoc::FindChildElement(const char* name) {
+  if (!m_current && !FindElement(nullptr)) return false;
+  int first = m_child ? m_index[m_child].next : m_index[m_current].firstChild;
+  int found;
+  if (!FindNext(first, name, &found)) return false;
+  m_child = found;
+  return true;
+}
+
+bool CXmlDoc::EnterElement() {
+  if (!m_current) return false;
+  m_parent = m_current;
+  m_current = m_child;
+  m_child = 0;
+  return true;
+}
+
+bool CXmlDoc::LeaveElement() {
+  if (!m_parent) return false;
+  m_child = m_current;
+  m_current = m_parent;
+  m_parent = m_index[m_parent].parent;
+  return true;
+}
+
+bool CXmlDoc::IsEmptyTag(const XmlRecord& r) const {
+  return r.EndTagLength() == 0 && !r.Has(XmlRecord::kNotEnded) && r.StartTagLength() >= 3 &&
+         m_text[static_cast<size_t>(r.start) + r.StartTagLength() - 2] == '/';
+}
+
+size_t CXmlDoc::ScanNameLength(const XmlRecord& r) const {
+  const char* begin = m_text.data() + r.start + 1;
+  const char* end = m_text.data() + r.start + r.StartTagLength();
+  const char* p = begin;
+  while (p < end && !xml::IsSpace(static_cast<unsigned char>(*p)) && *p != '/' && *p != '>') ++p;
+  return static_cast<size_t>(p - begin);
+}
+
+std::string CXmlDoc::AttributeOf(int rec, const char* name) const {
+  if (!rec || !name) return std::string();
+  const XmlRecord& r = m_index[rec];
+  // The attributes are read inside the tag only: never past its closing ">" or "/>".
+  size_t end = static_cast<size_t>(r.start) + r.StartTagLength() - (IsEmptyTag(r) ? 2 : 1);
+  xml::Attribute attr;
+  size_t appendAt;
+  if (!xml::FindAttribute(m_text.data(), static_cast<size_t>(r.start) + 1, end, name, std::strlen(name),
+                          &attr, &appendAt)) {
+    return std::string();
+  }
+  std::string value;
+  xml::AppendUnescaped(value, m_text.data() + attr.valueBegin, attr.valueEnd - attr.valueBegin);
+  return value;
+}
+
+std::string CXmlDoc::GetAttribute(const char* name) const {
+  return AttributeOf(m_current, name);
+}
+
+std::string CXmlDoc::GetChildAttribute(const char* name) const {
+  return AttributeOf(m_child, name);
+}
+
+std::string CXmlDoc::TextOf(int rec) const {
+  if (!rec) return std::string();
+  const XmlRecord& r = m_index[rec];
+  if (r.firstChild) return std::string();
+  size_t begin = static_cast<size_t>(r.start) + r.StartTagLength();
+  size_t end = static_cast<size_t>(r.start) + static_cast<size_t>(r.length) - r.EndTagLength();
+  return xml::ContentText(m_text.data(), begin, end);
+}
+
+std::string CXmlDoc::GetElementText() const {
+  return TextOf(m_current);
+}
+
+std::string CXmlDoc::GetChildElementText() const {
+  return TextOf(m_child);
+}
+
+bool CXmlDoc::FitsText(size_t oldLength, size_t newLength) const {
+  return m_text.size() - oldLength + newLength <= kMaxTextLength;
+}
+
+void CXmlDoc::Splice(size_t pos, size_t oldLength, const std::string& with, int self) {
+  size_t newSize = m_text.size() - oldLength + with.size();
+  if (newSize > m_text.capacity()) {
+    // Growing by half as much again keeps a series of additions from copying the text each time;
+    // building the new text in one pass saves the move that an in-place replace would add.
+    std::string grown;
+    grown.reserve(newSize + newSize / 2 + 128);
+    grown.append(m_text, 0, pos).append(with).append(m_text, pos + oldLength, std::string::npos);
+    m_text.swap(grown);
+  } else {
+    m_text.replace(pos, oldLength, with);
+  }
+  int32_t delta = static_cast<int32_t>(with.size()) - static_cast<int32_t>(oldLength);
+  if (delta == 0) return;
+  int32_t changeBegin = static_cast<int32_t>(pos);
+  int32_t changeEnd = static_cast<int32_t>(pos + oldLength);
+  const XmlRecord* selfRecord = self ? &m_index[self] : nullptr;
+  m_index.ForEachElement([&](XmlRecord& r) {
+    if (r.levelFlags & XmlRecord::kReleased) return;
+    if (r.start >= changeEnd) {
+      r.start += delta;
+    } else if (r.start + r.length > changeBegin || &r == selfRecord) {
+      r.length += delta;
+    }
+  });
+  m_index[0].length += delta;
+  if (m_openTail >= changeEnd) m_openTail += delta;
+}
+
+size_t CXmlDoc::SkipSpaceToTag(size_t pos) const {
+  size_t q = pos;
+  while (q < m_text.size() && xml::IsSpace(static_cast<unsigned char>(m_text[q]))) ++q;
+  return q == m_text.size() || m_text[q] == '<' ? q : pos;
+}
+
+void CXmlDoc::LinkFirst(int rec, int parent) {
+  XmlRecord& p = m_index[parent];
+  XmlRecord& n = m_index[rec];
+  int old = p.firstChild;
+  n.Set(XmlRecord::kFirstChild);
+  if (old) {
+    XmlRecord& o = m_index[old];
+    n.prev = o.prev;
+    n.next = old;
+    o.prev = rec;
+    o.Clear(XmlRecord::kFirstChild);
+  } else {
+    n.prev = rec;
+    n.next = 0;
+  }
+  p.firstChild = rec;
+}
+
+void CXmlDoc::LinkAfter(int rec, int ref) {
+  XmlRecord& n = m_index[rec];
+  XmlRecord& r = m_index[ref];
+  n.prev = ref;
+  n.next = r.next;
+  if (r.next) {
+    m_index[r.next].prev = rec;
+  } else {
+    m_index[m_index[n.parent].firstChild].prev = rec;
+  }
+  r.next = rec;
+}
+
+void CXmlDoc::LinkLast(int rec, int parent) {
+  int first = m_index[parent].firstChild;
+  if (first) {
+    LinkAfter(rec, m_index[first].prev);
+  } else {
+    LinkFirst(rec, parent);
+  }
+}
+
+int CXmlDoc::PreviousSibling(int rec) const {
+  const XmlRecord& r = m_index[rec];
+  return r.Has(XmlRecord::kFirstChild) ? 0 : r.prev;
+}
+
+void CXmlDoc::Unlink(int rec) {
+  XmlRecord& x = m_index[rec];
+  XmlRecord& p = m_index[x.parent];
+  if (x.Has(XmlRecord::kFirstChild)) {
+    if (x.next) {
+      XmlRecord& n = m_index[x.next];
+      n.Set(XmlRecord::kFirstChild);
+      n.prev = x.prev;
+    }
+    p.firstChild = x.next;
+  } else {
+    m_index[x.prev].next = x.next;
+    if (x.next) {
+      m_index[x.next].prev = x.prev;
+    } else {
+      m_index[p.firstChild].prev = x.prev;
+    }
+  }
+}
+
+// Released records go on the released list (linked through their next field), children before
+// their parent; they are never reused.
+void CXmlDoc::ReleaseSubtree(int root) {
+  int x = root;
+  while (m_index[x].firstChild) x = m_index[x].firstChild;
+  for (;;) {
+    XmlRecord& r = m_index[x];
+    bool done = x == root;
+    int next = r.next;
+    int parent = r.parent;
+    r.Set(XmlRecord::kReleased);
+    r.next = m_released;
+    m_released = x;
+    if (done) break;
+    if (next) {
+      x = next;
+      while (m_index[x].firstChild) x = m_index[x].firstChild;
+    } else {
+      x = parent;
+    }
+  }
+}
+
+bool CXmlDoc::SetAttribute(const char* name, const char* value) {
+  if (!m_current || !IsWritableAttributeName(name)) return false;
+  if (!value) value = "";
+  const XmlRecord& r = m_index[m_current];
+  const char* text = m_text.data();
+  size_t start = static_cast<size_t>(r.start);
+  size_t startTag = r.StartTagLength();
+  bool empty = IsEmptyTag(r);
+  xml::Attribute attr;
+  size_t appendAt;
+  bool exists = xml::FindAttribute(text, start + 1, start + startTag - (empty ? 2 : 1), name,
+                                   std::strlen(name), &attr, &appendAt);
+  std::string quoted = "\"";
+  xml::AppendEscaped(quoted, value, std::strlen(value), true);
+  quoted += '"';
+  size_t pos;
+  size_t oldLength = 0;
+  std::string with;
+  if (exists && attr.hasValue) {
+    pos = attr.tokenBegin;
+    oldLength = attr.tokenEnd - attr.tokenBegin;
+    with = quoted;
+  } else if (exists) {
+    pos = attr.nameEnd;
+    with = "=" + quoted;
+  } else {
+    pos = appendAt;
+    with = std::string(" ") + name + "=" + quoted;
+  }
+  size_t newStartTag = startTag - oldLength + with.size();
+  if (newStartTag >= XmlRecord::kStartTagLimit || !FitsText(oldLength, with.size())) return false;
+  // In a tag whose quotes pair up oddly the new text could end the tag elsewhere or change its
+  // name; such an edit is refused rather than let the index and the text part ways.
+  std::string tag(text + start, pos - start);
+  tag += with;
+  tag.append(text + pos + oldLength, start + startTag - pos - oldLength);
+  xml::Node before = xml::ScanNode(text, start, start + startTag);
+  xml::Node after = xml::ScanNode(tag.data(), 0, tag.size());
+  if (after.type != xml::kNodeElement || after.length != tag.size() || after.empty != before.empty ||
+      after.nameLength != before.nameLength) {
+    return false;
+  }
+  uint32_t endTag = r.EndTagLength();
+  Splice(pos, oldLength, with, m_current);
+  m_index[m_current].SetTagLengths(static_cast<uint32_t>(newStartTag), endTag);
+  return true;
+}
+
+bool CXmlDoc::SetElementText(const char* value) {
+  if (!m_current) return false;
+  XmlRecord& r = m_index[m_current];
+  if (r.firstChild) return false;
+  if (!value) value = "";
+  std::string escaped;
+  xml::AppendEscaped(escaped, value, std::strlen(value), false);
+  size_t start = static_cast<size_t>(r.start);
+  uint32_t startTag = r.StartTagLength();
+  uint32_t endTag = r.EndTagLength();
+  if (endTag != 0) {
+    size_t content = start + startTag;
+    size_t oldLength = static_cast<size_t>(r.length) - startTag - endTag;
+    if (!FitsText(oldLength, escaped.size())) return false;
+    Splice(content, oldLength, escaped, m_current);
+  } else {
+    // No end tag yet: an empty element's "/>" becomes ">" and a start tag without end tag is
+    // followed by the text; either way an end tag follows the text.
+    size_t nameLength = ScanNameLength(r);
+    if (nameLength + 3 >= XmlRecord::kEndTagLimit) return false;
+    std::string endTagText = "</" + m_text.substr(start + 1, nameLength) + ">";
+    bool notEnded = r.Has(XmlRecord::kNotEnded);
+    size_t pos = notEnded ? start + startTag : start + startTag - 2;
+    size_t oldLength = notEnded ? 0 : 2;
+    std::string with = (notEnded ? "" : ">") + escaped + endTagText;
+    if (!FitsText(oldLength, with.size())) return false;
+    Splice(pos, oldLength, with, m_current);
+    XmlRecord& changed = m_index[m_current];
+    changed.SetTagLengths(notEnded ? startTag : startTag - 1, static_cast<uint32_t>(nameLength + 3));
+    changed.Clear(XmlRecord::kNotEnded);
+  }
+  m_index[m_current].Clear(XmlRecord::kBadContent);
+  return true;
+}
+
+bool CXmlDoc::SetElementText(int value) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%d", value);
+  return SetElementText(text);
+}
+
+bool CXmlDoc::AddAt(int parent, int ref, bool before, const char* name, const char* value, int* added) {
+  if (!IsWritableElementName(name) || !m_index.CanAdd()) return false;
+  size_t nameLength = std::strlen(name);
+  std::string element = "<";
+  element += name;
+  uint32_t startTag;
+  uint32_t endTag;
+  if (value) {
+    element += '>';
+    xml::AppendEscaped(element, value, std::strlen(value), false);
+    element += "</";
+    element += name;
+    element += '>';
+    startTag = static_cast<uint32_t>(nameLength + 2);
+    endTag = static_cast<uint32_t>(nameLength + 3);
+  } else {
+    element += "/>";
+    startTag = static_cast<uint32_t>(nameLength + 3);
+    endTag = 0;
+  }
+  size_t elementLength = element.size();
+
+  size_t pos;
+  size_t oldLength = 0;
+  size_t newStart;
+  std::string with;
+  uint32_t parentStartTag = 0;
+  size_t parentNameLength = 0;
+  const XmlRecord* p = parent ? &m_index[parent] : nullptr;
+  bool parentWithoutEndTag = p && p->EndTagLength() == 0;
+  if (parentWithoutEndTag) {
+    // The parent gets an end tag, and its own ">" (or the ">" of its "/>") closes it: start tag,
+    // new element and end tag stand on three lines.
+    parentNameLength = ScanNameLength(*p);
+    if (parentNameLength + 3 >= XmlRecord::kEndTagLimit) return false;
+    size_t parentStart = static_cast<size_t>(p->start);
+    bool notEnded = p->Has(XmlRecord::kNotEnded);
+    parentStartTag = notEnded ? p->StartTagLength() : p->StartTagLength() - 1;
+    pos = parentStart + p->StartTagLength() - (notEnded ? 1 : 2);
+    oldLength = notEnded ? 0 : 1;
+    with = ">\r\n" + element + "\r\n</" + m_text.substr(parentStart + 1, parentNameLength);
+    newStart = pos + 3;
+  } else {
+    if (ref) {
+      const XmlRecord& r = m_index[ref];
+      pos = static_cast<size_t>(r.start) + (before ? 0 : static_cast<size_t>(r.length));
+    } else if (before) {
+      pos = p ? static_cast<size_t>(p->start) + p->StartTagLength() : 0;
+    } else if (p) {
+      pos = static_cast<size_t>(p->start) + static_cast<size_t>(p->length) - p->EndTagLength();
+    } else {
+      pos = m_openTail >= 0 ? static_cast<size_t>(m_openTail) : m_text.size();
+    }
+    pos = SkipSpaceToTag(pos);
+    bool emptyContent = p && static_cast<uint32_t>(p->length) == p->StartTagLength() + p->EndTagLength();
+    with = (emptyContent ? "\r\n" : "") + element + "\r\n";
+    newStart = pos + (emptyContent ? 2 : 0);
+  }
+  if (!FitsText(oldLength, with.size())) return false;
+
+  Splice(pos, oldLength, with, 0);
+  if (parentWithoutEndTag) {
+    XmlRecord& changed = m_index[parent];
+    changed.SetTagLengths(parentStartTag, static_cast<uint32_t>(parentNameLength + 3));
+    changed.Clear(XmlRecord::kNotEnded);
+  }
+  int rec = m_index.Add();
+  XmlRecord& n = m_index[rec];
+  n.start = static_cast<int32_t>(newStart);
+  n.length = static_cast<int32_t>(elementLength);
+  n.SetTagLengths(startTag, endTag);
+  n.levelFlags = 0;
+  n.SetLevel(LevelUnder(parent));
+  n.parent = parent;
+  n.firstChild = 0;
+  n.next = 0;
+  n.prev = 0;
+  if (ref && !before) {
+    LinkAfter(rec, ref);
+  } else if (ref && !m_index[ref].Has(XmlRecord::kFirstChild)) {
+    LinkAfter(rec, m_index[ref].prev);
+  } else if (ref || before) {
+    LinkFirst(rec, parent);
+  } else {
+    LinkLast(rec, parent);
+  }
+  *added = rec;
+  return true;
+}
+
+bool CXmlDoc::AddElement(const char* name, const char* value) {
+  int added;
+  if (!AddAt(m_parent, m_current, false, name, value, &added)) return false;
+  m_current = added;
+  m_child = 0;
+  return true;
+}
+
+bool CXmlDoc::AddElement(const char* name, int value) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%d", value);
+  return AddElement(name, text);
+}
+
+bool CXmlDoc::InsertElement(const char* name, const char* value) {
+  int added;
+  if (!AddAt(m_parent, m_current, true, name, value, &added)) return false;
+  m_current = added;
+  m_child = 0;
+  return true;
+}
+
+bool CXmlDoc::AddChildElement(const char* name, const char* value) {
+  int added;
+  if (!m_current || !AddAt(m_current, m_child, false, name, value, &added)) return false;
+  m_child = added;
+  return true;
+}
+
+void CXmlDoc::Remove(int rec) {
+  const XmlRecord& r = m_index[rec];
+  size_t start = static_cast<size_t>(r.start);
+  size_t end = SkipSpaceToTag(start + static_cast<size_t>(r.length));
+  Unlink(rec);
+  ReleaseSubtree(rec);
+  Splice(start, end - start, std::string(), 0);
+}
+
+bool CXmlDoc::RemoveElement() {
+  if (!m_current) return false;
+  int previous = PreviousSibling(m_current);
+  Remove(m_current);
+  m_current = previous;
+  m_child = 0;
+  return true;
+}
+
+bool CXmlDoc::RemoveChildElement() {
+  if (!m_child) return false;
+  int previous = PreviousSibling(m_child);
+  Remove(m_child);
+  m_child = previous;
+  return true;
 }

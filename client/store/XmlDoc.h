@@ -9,10 +9,25 @@
 // Positions change only through the operations below; an operation that cannot act returns false
 // (or an empty string) and leaves the positions as they were. Nothing throws.
 //
+// A text that is not well formed is still indexed as far as it goes, and navigation and editing
+// work on what was indexed. GetError() then holds the first error of the parse, one of:
+//   "Empty document", "No root element", "Root element has sibling",
+//   "Element '%s' at offset %d not ended",
+//   "End tag '%s' at offset %d does not match start tag '%s' at offset %d",
+//   "No start tag for end tag '%s' at offset %d",
+//   "Incorrect %s at offset %d" with "tag name character", "! tag", "comment tag" or "tag",
+//   "%s at offset %d unterminated" with "Element end tag", "Element tag", "CDATA Section",
+//     "Processing instruction", "Comment", "Doctype" or "tag".
+// A start tag of 4 MiB or more, or an end tag of 1024 bytes or more, cannot be indexed: it is
+// skipped like any bad node and reported as "Incorrect start tag length at offset %d" or
+// "Incorrect end tag length at offset %d". An edit that would make such a tag is refused.
+//
 // A document is used by one thread at a time.
 #pragma once
 
 #include <string>
+
+#include "client/store/XmlIndex.h"
 
 class CXmlDoc {
  public:
@@ -28,13 +43,17 @@ class CXmlDoc {
   bool SetDocText(const char* text);
 
   // Reads the file whole and indexes it as SetDocText does. A text without encoding declaration, or
-  // one that declares UTF-8, is converted from UTF-8 first. False when the file cannot be opened
-  // (the previous document stays) or the text is not well formed.
+  // one that declares UTF-8, is converted from UTF-8 first (each character to the byte of its
+  // code, "?" above 0xFF). GetError() then begins with "<n> bytes" (the file's size). False when
+  // the file cannot be opened or read (the previous document stays, GetError() holds the system's
+  // message) or the text is not well formed.
   bool LoadFile(const char* path);
 
-  // Writes the text (converted to UTF-8 under the same rule as LoadFile). The file is replaced only
-  // when every byte has been written; on any failure the old file stays as it was. False when the
-  // file cannot be created or written.
+  // Writes the text (converted to UTF-8 under the same rule as LoadFile) through a temporary file
+  // beside it ("<path>.tmp"; on Windows the old file is moved to "<path>.bak" for the moment of
+  // the swap). The file is replaced only when every byte has been written; on any failure the old
+  // file stays as it was. True with GetError() "<n> bytes" (the bytes written); false with the
+  // system's message when the file cannot be created, written or replaced.
   bool SaveFile(const char* path);
 
   // Back to before the first element of the current level; the parent stays.
@@ -53,20 +72,25 @@ class CXmlDoc {
   // Attribute values, entities decoded; empty when there is no such element or attribute.
   std::string GetAttribute(const char* name) const;
   std::string GetChildAttribute(const char* name) const;
-  // Replaces the attribute's value, or appends the attribute after the last one. False when
-  // there is no current element.
+  // Replaces the attribute's value (a null value is empty), or appends the attribute after the
+  // last one. False when there is no current element, when the name is empty or holds whitespace,
+  // a quote or one of < > / = ?, or when the start tag would grow to 4 MiB or change its extent.
   bool SetAttribute(const char* name, const char* value);
 
   // Text content (entities decoded, CDATA as it stands); empty when the element has children.
   std::string GetElementText() const;
   std::string GetChildElementText() const;
-  // Replaces the whole content of the current element. False when there is no current element or
-  // it has child elements.
+  // Replaces the whole content of the current element (a null text is empty). An element written
+  // as "<name/>", or one without end tag, gets an end tag after the text. False when there is no
+  // current element or it has child elements.
   bool SetElementText(const char* text);
   bool SetElementText(int value);
 
   // Adds an element after the current one (last of the level when there is none); it becomes the
-  // current element. With a null value the element is written empty ("<name/>").
+  // current element. With a null value the element is written empty ("<name/>"). The adding
+  // operations return false, changing nothing, when the name could not be read back as the same
+  // element: empty, not starting with a letter, ":", "_" or a byte from 0x61 up, holding
+  // whitespace, a quote or one of < > / = ? ! \, or 1021 bytes or longer.
   bool AddElement(const char* name, const char* value = nullptr);
   bool AddElement(const char* name, int value);
   // As AddElement, but before the current element (first of the level when there is none).
@@ -86,6 +110,43 @@ class CXmlDoc {
   const std::string& GetError() const { return m_error; }
 
  private:
+  friend class CXmlDocProbe;  // the tests' view of the index
+
+  class Parser;
+
+  // The new text is indexed afresh; `kept` is the message that goes in front of its errors.
+  bool IndexText(const std::string& kept);
+  int LevelUnder(int parent) const;
+
+  std::string AttributeOf(int rec, const char* name) const;
+  std::string TextOf(int rec) const;
+  bool IsEmptyTag(const XmlRecord& r) const;
+  size_t ScanNameLength(const XmlRecord& r) const;
+  bool FindNext(int first, const char* name, int* found) const;
+  size_t SkipSpaceToTag(size_t pos) const;
+
+  void LinkFirst(int rec, int parent);
+  void LinkAfter(int rec, int ref);
+  void LinkLast(int rec, int parent);
+  int PreviousSibling(int rec) const;
+  void Unlink(int rec);
+  void ReleaseSubtree(int rec);
+
+  // Replaces text [pos, pos + oldLength) by `with` and brings the index up to date: elements that
+  // begin after the change move, elements that contain it (and `self`) grow or shrink.
+  void Splice(size_t pos, size_t oldLength, const std::string& with, int self);
+  bool FitsText(size_t oldLength, size_t newLength) const;
+  bool AddAt(int parent, int ref, bool before, const char* name, const char* value, int* added);
+  void Remove(int rec);
+
   std::string m_text;
   std::string m_error;
+  int m_parent = 0;
+  int m_current = 0;
+  int m_child = 0;
+  int m_released = 0;
+  // Offset of a node that is cut off by the end of the text (an unterminated comment, tag, ...),
+  // or -1. Elements added at the end of the document go in front of it, where they can be read.
+  long long m_openTail = -1;
+  CXmlIndex m_index;
 };

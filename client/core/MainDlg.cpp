@@ -11,13 +11,13 @@
 
 #include "client/core/AboutDlg.h"
 #include "client/core/AppTexts.h"
-#include "client/core/Paths.h"
 #include "client/core/Skin.h"
 #include "client/core/ToolbarResource.h"
 #include "client/core/ui/Controls.h"
 #include "client/core/ui/Text.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
+#include "client/store/ProgramFolder.h"
 #include "dialengine/HostWindow.h"
 
 namespace {
@@ -334,7 +334,7 @@ void CMainDlg::EnableShutdownPrivilege() {
 
 void CMainDlg::ShowLocalAdvertisement() {
   if (!m_adView.IsCreated() && !m_adView.Create(Item(IDC_AD_VIEW))) return;
-  const std::string page = app::ProgramDirectory() + app::kLocalAdPage;
+  const std::string page = ProgramFolder() + app::kLocalAdPage;
   m_adView.Navigate(page.c_str());
 }
 
@@ -442,7 +442,7 @@ void CMainDlg::OnNetworkReady() {}
 void CMainDlg::OnShutdownTimer() {}
 
 void CMainDlg::OpenHelp() {
-  const std::string path = app::ProgramDirectory() + app::kHelpFile;
+  const std::string path = ProgramFolder() + app::kHelpFile;
   HWND viewer = nullptr;
   // A missing file never reaches the viewer: some viewers report it with a box of their own.
   if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {

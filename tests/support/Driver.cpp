@@ -218,7 +218,7 @@ bool CClient::Start(std::string* error) {
   }
   const std::string advert = WindowsPath(SourceDir() + "/client/resources/DefaultAD.html");
   CopyFileA(advert.c_str(), (m_folder + app::kLocalAdPage).c_str(), FALSE);
-  const std::string standIns[] = {bin + "rasapi32.dll", WindowsPath(build + "/testbed/rasapi/rasapi32.dll")};
+  const std::string standIns[] = {WindowsPath(build + "/testbed/rasapi32.dll"), bin + "rasapi32.dll"};
   for (const std::string& standIn : standIns) {
     if (FileExists(standIn) && CopyFileA(standIn.c_str(), (m_folder + "rasapi32.dll").c_str(), FALSE)) break;
   }

@@ -420,6 +420,7 @@ bool ReplaceFile(const std::string& temp, const std::string& path, int* error) {
     return false;
   }
   std::remove(aside.c_str());
+  *error = 0;
   return true;
 }
 

@@ -2,17 +2,13 @@
 
 #include <cstdio>
 
+#include "client/store/ProgramFolder.h"
+
 namespace {
 
 const char kFileName[] = "MessageInfo.xml";
 const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n";
 const char kRoot[] = "MessageRecord";
-
-#ifdef _WIN32
-const char kSeparator = '\\';
-#else
-const char kSeparator = '/';
-#endif
 
 // True when the file exists with at least one byte. An empty file holds nothing to keep, so it
 // is treated as missing: loading it would leave a document without root that every later
@@ -31,9 +27,13 @@ const char* OrEmpty(const char* text) {
 
 }  // namespace
 
+bool CMessageStore::Open() {
+  return Open(ProgramFolder());
+}
+
 bool CMessageStore::Open(const std::string& folder) {
   m_folder = folder;
-  if (!m_folder.empty() && m_folder.back() != '\\' && m_folder.back() != '/') m_folder += kSeparator;
+  if (!m_folder.empty() && m_folder.back() != '\\' && m_folder.back() != '/') m_folder += kPathSeparator;
   m_path = m_folder + kFileName;
   if (!HasContent(m_path)) {
     m_doc.SetDocText(kDeclaration);

@@ -16,6 +16,8 @@ class CMessageStore {
   CMessageStore(const CMessageStore&) = delete;
   CMessageStore& operator=(const CMessageStore&) = delete;
 
+  // Opens "MessageInfo.xml" in the program's folder, as Open(folder) does.
+  bool Open();
   // Opens "MessageInfo.xml" in folder (a trailing separator is optional). A missing or empty file
   // is first created with the declaration and an empty "MessageRecord"; an existing one is loaded
   // as it is. Afterwards IsLoaded() is true whatever happened. Returns true when the file was read

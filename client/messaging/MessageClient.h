@@ -2,10 +2,11 @@
 //
 // All datagrams go over one UDP socket, bound to any local address and a port the system picks, to
 // the message server on UDP port 3360. The socket exists from StartReceiver to StopReceiver; before
-// and after, every send does nothing and reports SOCKET_ERROR. Sends may come from any thread; the
-// other operations are called on the user-interface thread. The receiver and the keep-alive each
-// run on a thread of their own, and every stop waits until its thread has ended, so no thread ever
-// outlives the object or uses a closed socket.
+// and after, every send does nothing and reports SOCKET_ERROR. Sends may come from any thread (the
+// object must outlive the threads of its callers that send); the other operations are called on
+// the user-interface thread. The receiver and the keep-alive each run on a thread of their own, and
+// every stop waits until its thread has ended, so neither ever outlives the object or uses a closed
+// socket.
 #pragma once
 
 #include <windows.h>

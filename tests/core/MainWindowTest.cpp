@@ -72,6 +72,28 @@ TEST_F(MainWindowTest, ShowsItsInitialTextsAndToolbarStates) {
   EXPECT_TRUE(driver::Screenshot(shot));
 }
 
+TEST_F(MainWindowTest, ClickingATabShowsItsPageOnly) {
+  ASSERT_NO_FATAL_FAILURE(Start("tabs"));
+  // One control of each page: the login page's password box, the shortcut page itself (empty), a
+  // link of the navigation page and the contact page's slogan.
+  const int controls[] = {IDC_PASSWORD, IDC_NAV_LINK_FIRST, IDC_CONTACT_SLOGAN};
+  const int tabOf[] = {0, 2, 3};
+  const int order[] = {3, 2, 1, 0};
+  for (int tab : order) {
+    // The icon tabs are 38 pixels high, stacked down the left of the tab control.
+    ASSERT_TRUE(m_client->ClickAt(IDC_TABS, 20, 4 + 38 * tab + 19));
+    for (int i = 0; i < 3; ++i) {
+      const bool shown = tabOf[i] == tab;
+      EXPECT_TRUE(driver::WaitFor(
+          [&] { return (IsWindowVisible(m_client->Control(controls[i])) != FALSE) == shown; }, 5000))
+          << "tab " << tab << " control " << controls[i];
+    }
+    EXPECT_TRUE(
+        driver::Screenshot(driver::BuildDir() + "/tests/programs/tab" + std::to_string(tab) + ".png"));
+  }
+  EXPECT_EQ(m_client->Text(IDC_NAV_LINK_FIRST), "远岸宽带门户");
+}
+
 TEST_F(MainWindowTest, EscapeEnterAndCloseHideNothingButCloseHidesToTheTray) {
   ASSERT_NO_FATAL_FAILURE(Start("close"));
   HWND main = m_client->MainWindow();

@@ -276,6 +276,14 @@ bool CClient::Click(int id) const {
                       reinterpret_cast<LPARAM>(control)) != FALSE;
 }
 
+bool CClient::ClickAt(int id, int x, int y) const {
+  HWND control = Control(id);
+  if (control == nullptr) return false;
+  const LPARAM where = MAKELPARAM(x, y);
+  return PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, where) &&
+         PostMessageA(control, WM_LBUTTONUP, 0, where);
+}
+
 bool CClient::Type(int id, const std::string& text) const {
   HWND control = Control(id);
   if (control == nullptr) return false;

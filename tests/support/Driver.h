@@ -69,6 +69,8 @@ class CClient {
   void SendCommand(int id) const;
   // A click on the control with that id (button or link text) anywhere in the main window.
   bool Click(int id) const;
+  // A left click at client position (x, y) of the control with that id.
+  bool ClickAt(int id, int x, int y) const;
   // Types text into the edit or editable combo box with that id (replacing its text).
   bool Type(int id, const std::string& text) const;
   // The text of the control with that id; empty when it does not exist.

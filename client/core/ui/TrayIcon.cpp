@@ -4,16 +4,19 @@
 
 #include "client/core/ui/Text.h"
 
+// The record of the Windows XP generation ends before guidItem, which the MinGW headers always
+// declare whatever _WIN32_IE says; the size field names that shorter record, and the system reads
+// no further.
+constexpr DWORD kRecordSize = NOTIFYICONDATAA_V2_SIZE;
 #if !defined(_WIN64)
-// The record of the Windows XP generation that the system expects from a 32-bit program.
-static_assert(sizeof(NOTIFYICONDATAA) == 488, "NOTIFYICONDATAA must have the XP layout");
+static_assert(kRecordSize == 488, "the notification-icon record must have the XP layout");
 #endif
 
 namespace ui {
 
 CTrayIcon::CTrayIcon() {
   std::memset(&m_data, 0, sizeof(m_data));
-  m_data.cbSize = sizeof(m_data);
+  m_data.cbSize = kRecordSize;
 }
 
 CTrayIcon::~CTrayIcon() {
@@ -22,7 +25,7 @@ CTrayIcon::~CTrayIcon() {
 
 bool CTrayIcon::Add(HWND owner, UINT id, UINT callbackMessage, HICON icon, const char* tip) {
   std::memset(&m_data, 0, sizeof(m_data));
-  m_data.cbSize = sizeof(m_data);
+  m_data.cbSize = kRecordSize;
   m_data.hWnd = owner;
   m_data.uID = id;
   m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;

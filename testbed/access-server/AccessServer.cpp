@@ -44,6 +44,8 @@ void CAccessServer::OnData(ClientId client, const char* data, std::size_t size) 
 }
 
 void CAccessServer::OnDisconnect(ClientId client) {
+  auto it = m_clients.find(client);
+  if (it != m_clients.end() && it->second.lifeline) m_stop = true;
   m_clients.erase(client);
   m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(),
                                  [client](const PendingDial& dial) { return dial.client == client; }),
@@ -166,6 +168,11 @@ void CAccessServer::HandleRequest(ClientId client, const std::string& line) {
     return Reply(client, "OK");
   }
   if (verb == "TRAFFIC") return HandleTraffic(client, words);
+  if (verb == "LIFELINE") {
+    if (args != 0) return ReplyError(client, kProtocolError, "usage: LIFELINE");
+    m_clients[client].lifeline = true;
+    return Reply(client, "OK");
+  }
   if (verb == "STOP") {
     if (args != 0) return ReplyError(client, kProtocolError, "usage: STOP");
     m_stop = true;

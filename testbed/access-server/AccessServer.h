@@ -46,7 +46,8 @@ class CAccessServer {
   void OnConnect(ClientId client);
   // Bytes from the client; every complete request line gets exactly one status line in reply.
   void OnData(ClientId client, const char* data, std::size_t size);
-  // The client went away: a dial it was waiting for is abandoned, its subscription ends.
+  // The client went away: a dial it was waiting for is abandoned, its subscription ends; when
+  // it held the server's lifeline, the server stops.
   void OnDisconnect(ClientId client);
   // Completes the dials whose negotiation time has passed.
   void OnTimer();
@@ -62,6 +63,7 @@ class CAccessServer {
   struct Client {
     CLineBuffer input;
     bool watching = false;
+    bool lifeline = false;
     bool dialPending = false;
     bool closing = false;
   };

@@ -95,13 +95,11 @@ void CServerLoop::Stop() {
 int CServerLoop::Run() {
   // A subscriber that vanished must not kill the server with SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
-  bool stdinOpen = m_watchStdin;
   for (;;) {
     std::vector<pollfd> fds;
     std::vector<ClientId> owners;
     fds.push_back({m_wake[0], POLLIN, 0});
     fds.push_back({m_listenFd, POLLIN, 0});
-    if (stdinOpen) fds.push_back({STDIN_FILENO, POLLIN, 0});
     const std::size_t firstClient = fds.size();
     for (const auto& entry : m_connections) {
       short events = entry.second.closeAfterSend ? 0 : POLLIN;
@@ -114,11 +112,6 @@ int CServerLoop::Run() {
     if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return 1;
 
     if (fds[0].revents) return 0;
-    if (stdinOpen && fds[2].revents) {
-      char buffer[256];
-      const ssize_t got = read(STDIN_FILENO, buffer, sizeof(buffer));
-      if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) return 0;
-    }
     for (std::size_t i = firstClient; i < fds.size(); ++i) {
       const ClientId client = owners[i - firstClient];
       if (!m_connections.count(client)) continue;

@@ -19,12 +19,10 @@ class CServerLoop : private IServerHost {
   // Binds 127.0.0.1:port (0 picks a free port). Returns false with a message in *error.
   bool Listen(int port, std::string* error);
   int Port() const { return m_port; }
-  // Ends Run when standard input reaches its end.
-  void WatchStdin() { m_watchStdin = true; }
   // Makes SIGTERM and SIGINT end Run (for the one loop of the program).
   void HandleSignals();
-  // Serves until a STOP request, Stop(), a handled signal or, when watched, the end of standard
-  // input. Returns 0.
+  // Serves until a STOP request, the loss of a lifeline connection, Stop() or a handled signal.
+  // Returns 0.
   int Run();
   // Ends Run from any thread.
   void Stop();
@@ -55,7 +53,6 @@ class CServerLoop : private IServerHost {
   int m_listenFd = -1;
   int m_port = 0;
   int m_wake[2] = {-1, -1};
-  bool m_watchStdin = false;
   ClientId m_nextClient = 1;
   std::map<ClientId, Connection> m_connections;
 };

@@ -7,7 +7,7 @@ namespace testbed {
 
 const char kServeUsage[] =
     "usage: access-server [--port N] [--accounts FILE] [--pool FIRST-LAST] [--delay MS]\n"
-    "                     [--port-file FILE] [--exit-on-stdin-eof]\n"
+    "                     [--port-file FILE]\n"
     "       access-server ctl [--port N] list | drop USER|ID|all | fail CODE [TIMES] |\n"
     "                     delay MS | traffic DOWN UP | stop\n";
 
@@ -50,10 +50,6 @@ bool ParseServeArguments(const std::vector<std::string>& args, ServerOptions* op
   ParsePool("203.0.113.10-203.0.113.250", &result.config.poolFirst, &result.config.poolLast);
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
-    if (option == "--exit-on-stdin-eof") {
-      result.exitOnStdinEof = true;
-      continue;
-    }
     if (option != "--port" && option != "--accounts" && option != "--pool" && option != "--delay" &&
         option != "--port-file") {
       *error = "unknown argument \"" + option + "\"";

@@ -13,9 +13,8 @@ namespace testbed {
 
 struct ServerOptions {
   ServerConfig config;
-  int port = kDefaultPort;      // 0: any free port
-  std::string portFile;         // when set, the port in use is written there once listening
-  bool exitOnStdinEof = false;  // end when standard input closes (the starter went away)
+  int port = kDefaultPort;  // 0: any free port
+  std::string portFile;     // when set, the port in use is written there once listening
 };
 
 // Parses the serving command line (the words after the program name). Reads the accounts file

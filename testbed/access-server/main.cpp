@@ -59,6 +59,5 @@ int main(int argc, char** argv) {
   std::printf("access-server: listening on 127.0.0.1:%d\n", loop.Port());
   std::fflush(stdout);
   loop.HandleSignals();
-  if (options.exitOnStdinEof) loop.WatchStdin();
   return loop.Run();
 }

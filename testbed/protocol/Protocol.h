@@ -17,6 +17,7 @@
 //   DELAY ms                               -> OK
 //   TRAFFIC down up                        -> OK           (bytes per second)
 //   STOP                                   -> OK, then the server ends
+//   LIFELINE                               -> OK; the server ends when this connection closes
 //
 // A SESSION line: SESSION id user address start duration_ms received sent bps entry devtype devname
 // (received and sent from the subscriber's side; start in seconds since 1970, UTC).

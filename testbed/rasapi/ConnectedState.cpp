@@ -1,8 +1,9 @@
 #include "testbed/rasapi/ConnectedState.h"
 
+#include <winsock2.h>
+
 #include <windows.h>
 #include <wininet.h>
-#include <winsock2.h>
 
 #include <atomic>
 #include <cstdint>

@@ -3,9 +3,11 @@
 // still hands its caller a handle (Windows does), which lives in this process until hung up.
 #pragma once
 
-#include <ras.h>
-#include <windows.h>
 #include <winsock2.h>
+
+#include <windows.h>
+
+#include <ras.h>
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,11 @@
 // A RASENTRYA as phone-book values and back: every field of the structure under its own name.
 #pragma once
 
-#include <ras.h>
-#include <windows.h>
 #include <winsock2.h>
+
+#include <windows.h>
+
+#include <ras.h>
 
 #include "testbed/rasapi/PhoneBookText.h"
 

@@ -45,7 +45,29 @@ class CWatcher {
 
 CWatcher g_watcher;
 
+// Whether two handles name one object; without the means to tell, they count as different (a
+// registration then only repeats, which signals the same event twice at worst).
+bool SameObject(HANDLE a, HANDLE b) {
+  using Compare = BOOL(WINAPI*)(HANDLE, HANDLE);
+  static const Compare compare = [] {
+    HMODULE module = GetModuleHandleA("kernelbase.dll");
+    if (!module) module = GetModuleHandleA("kernel32.dll");
+    return module ? reinterpret_cast<Compare>(
+                        reinterpret_cast<void*>(GetProcAddress(module, "CompareObjectHandles")))
+                  : nullptr;
+  }();
+  return compare && compare(a, b);
+}
+
 DWORD CWatcher::Register(std::uint32_t id, HANDLE event, DWORD flags) {
+  // The registration keeps an event of its own, as the remote-access service does: a caller may
+  // close its handle, and a new event that happens to get the same handle value must not be
+  // signalled for the old registration.
+  HANDLE own = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &own, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return ERROR_INVALID_HANDLE;
+  }
   Start();
   // Until the first snapshot is in, a session that comes up could not be told from one that
   // was already up.
@@ -54,12 +76,16 @@ DWORD CWatcher::Register(std::uint32_t id, HANDLE event, DWORD flags) {
     std::lock_guard<std::mutex> guard(m_lock);
     bool merged = false;
     for (Registration& r : m_registrations) {
-      if (r.event == event && r.id == id) {
+      if (r.id == id && SameObject(r.event, own)) {
         r.flags |= flags;
         merged = true;
       }
     }
-    if (!merged) m_registrations.push_back({event, id, flags});
+    if (merged) {
+      CloseHandle(own);
+    } else {
+      m_registrations.push_back({own, id, flags});
+    }
   }
   if (id == kAnyConnection || !(flags & RASCN_Disconnection)) return 0;
   // The connection may have ended before the registration: then it is over already, and the
@@ -175,6 +201,7 @@ void CWatcher::SignalDownLocked(std::uint32_t id) {
   for (const Registration& r : m_registrations) {
     if (r.id == id) {
       if (r.flags & RASCN_Disconnection) SetEvent(r.event);
+      CloseHandle(r.event);
       continue;
     }
     if (wasKnown && r.id == kAnyConnection && (r.flags & RASCN_Disconnection)) SetEvent(r.event);

@@ -2,9 +2,11 @@
 // server and signals the events that callers registered when sessions start or end anywhere.
 #pragma once
 
-#include <ras.h>
-#include <windows.h>
 #include <winsock2.h>
+
+#include <windows.h>
+
+#include <ras.h>
 
 namespace rasemu {
 

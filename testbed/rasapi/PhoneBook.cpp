@@ -1,7 +1,8 @@
 #include "testbed/rasapi/PhoneBook.h"
 
-#include <raserror.h>
 #include <shlobj.h>
+
+#include <raserror.h>
 
 #include <vector>
 

@@ -4,8 +4,9 @@
 // it at once: every change is made under a machine-wide lock and lands by an atomic replace.
 #pragma once
 
-#include <windows.h>
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <functional>
 #include <string>

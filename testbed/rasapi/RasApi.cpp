@@ -3,10 +3,12 @@
 // and reported back (ERROR_BUFFER_TOO_SMALL with the size and count needed), dead handles
 // refused (ERROR_INVALID_HANDLE). Connections are the access server's sessions, so they are the
 // machine's, not the process's.
+#include <winsock2.h>
+
+#include <windows.h>
+
 #include <ras.h>
 #include <raserror.h>
-#include <windows.h>
-#include <winsock2.h>
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,9 @@
 // The stand-in's line to the access server (RASEMU_SERVER, default 127.0.0.1:3390).
 #pragma once
 
-#include <windows.h>
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <cstdint>
 #include <string>

@@ -10,9 +10,10 @@
 // /CREATE and /DELETE are the testbed's own: they prepare the machine the way the client's
 // entry creation would. The exit code is 0 on success, the remote-access error code otherwise,
 // and 1 for a usage error.
+#include <windows.h>
+
 #include <ras.h>
 #include <raserror.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstring>

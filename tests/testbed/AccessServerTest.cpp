@@ -261,6 +261,7 @@ TEST_F(ServerCore, MalformedRequestsGetOneErrorEachAndTheServerGoesOn) {
                             "TRAFFIC 1000000001 1",
                             "PING x",
                             "STOP now",
+                            "LIFELINE x",
                             "\x01\x02\xff\xfe",
                             "\x7f"};
   for (const char* request : requests) {
@@ -290,6 +291,14 @@ TEST_F(ServerCore, PipelinedAndSplitRequestsAreAnsweredInOrder) {
   EXPECT_TRUE(host.Take(2).empty());
   server->OnData(2, "ST\n", 3);
   EXPECT_EQ(host.Take(2), std::vector<std::string>{"OK 0"});
+}
+
+TEST_F(ServerCore, TheServerEndsWithItsLifeline) {
+  EXPECT_EQ(Answer(5, "LIFELINE"), "OK");
+  server->OnDisconnect(4);
+  EXPECT_FALSE(server->StopRequested()) << "other clients come and go";
+  server->OnDisconnect(5);
+  EXPECT_TRUE(server->StopRequested());
 }
 
 TEST_F(ServerCore, StopIsAnsweredThenRequested) {

@@ -34,7 +34,6 @@ TEST(ServerOptions, DefaultsAreTheDemoAccountPortAndPool) {
   EXPECT_EQ(options.config.delayMs, 0u);
   EXPECT_EQ(options.config.downRate, 20000u);
   EXPECT_EQ(options.config.upRate, 5000u);
-  EXPECT_FALSE(options.exitOnStdinEof);
 }
 
 TEST(ServerOptions, EveryOptionIsTaken) {
@@ -46,7 +45,7 @@ TEST(ServerOptions, EveryOptionIsTaken) {
   ServerOptions options;
   std::string error;
   ASSERT_TRUE(ParseServeArguments({"--port", "0", "--accounts", path, "--pool", "10.0.0.1-10.0.0.2",
-                                   "--delay", "250", "--port-file", "/tmp/p", "--exit-on-stdin-eof"},
+                                   "--delay", "250", "--port-file", "/tmp/p"},
                                   &options, &error))
       << error;
   std::remove(path);
@@ -57,7 +56,6 @@ TEST(ServerOptions, EveryOptionIsTaken) {
   EXPECT_EQ(FormatIpv4(options.config.poolLast), "10.0.0.2");
   EXPECT_EQ(options.config.delayMs, 250u);
   EXPECT_EQ(options.portFile, "/tmp/p");
-  EXPECT_TRUE(options.exitOnStdinEof);
 }
 
 TEST(ServerOptions, MistakesAreReported) {
@@ -263,6 +261,17 @@ TEST(ServerLoop, StopEndsTheServer) {
   CLiveServer server;
   CClient client(server.Port());
   EXPECT_EQ(client.Ask("STOP"), "OK");
+  EXPECT_TRUE(server.Ended(3000));
+}
+
+TEST(ServerLoop, LosingTheLifelineEndsTheServer) {
+  CLiveServer server;
+  auto holder = std::make_unique<CClient>(server.Port());
+  EXPECT_EQ(holder->Ask("LIFELINE"), "OK");
+  CClient other(server.Port());
+  EXPECT_EQ(other.Ask("PING"), "OK");
+  EXPECT_FALSE(server.Ended(100));
+  holder.reset();
   EXPECT_TRUE(server.Ended(3000));
 }
 

@@ -13,7 +13,8 @@
 //
 // A month file that exists but is not well formed, or has no "record" root, is rebuilt when a new
 // record goes into it: every "ITEM" that can still be read is kept, in order, behind the new one,
-// and the damaged text is first copied to the file name followed by ".damaged".
+// and the damaged text (unless it held only blanks) is first copied to the file name followed by
+// ".damaged"; when that copy cannot be written, nothing is written.
 #pragma once
 
 #include <ctime>

@@ -25,8 +25,7 @@ class CConfigStore {
   // users of "pppoe_vorlan_default_entry", "LastUser" and "SystemSet" that can still be read are
   // written into a well-formed file with defaults for the rest, after the damaged text has been
   // copied to the path followed by ".damaged" (unless it held only blanks). A file that exists but
-  // cannot be read is left alone;
-  // the store then reads every setting as missing and writes nothing.
+  // cannot be read is left alone: the store then reads every setting as missing and writes nothing.
   explicit CConfigStore(const std::string& path);
 
   CConfigStore(const CConfigStore&) = delete;

@@ -106,7 +106,8 @@ int CConnectManage::CreateDefaultEntry() {
   if (bytes < sizeof(RASDEVINFOA)) bytes = sizeof(RASDEVINFOA);
   RASDEVINFOA* devices = static_cast<RASDEVINFOA*>(calloc(1, bytes));
   if (!devices) {
-    snprintf(text, sizeof(text), "RasEnumDevices failed: Error %d", static_cast<int>(ERROR_NOT_ENOUGH_MEMORY));
+    snprintf(text, sizeof(text), "RasEnumDevices failed: Error %d",
+             static_cast<int>(ERROR_NOT_ENOUGH_MEMORY));
     ShowMessage(text);
     return 0;
   }

@@ -5,8 +5,9 @@
 // a registered host they do nothing.
 #pragma once
 
-#include <ras.h>
 #include <windows.h>
+
+#include <ras.h>
 
 #include <string>
 

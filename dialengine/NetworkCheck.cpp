@@ -1,6 +1,7 @@
 #include "dialengine/NetworkCheck.h"
 
 #include <windows.h>
+
 #include <wininet.h>
 
 #include <cstdio>

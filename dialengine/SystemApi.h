@@ -5,8 +5,9 @@
 // table is not exported from Linkwell.dll.
 #pragma once
 
-#include <ras.h>
 #include <windows.h>
+
+#include <ras.h>
 
 struct SystemApi {
   DWORD(WINAPI* rasEnumDevices)(LPRASDEVINFOA devices, LPDWORD bytes, LPDWORD count);

@@ -1,6 +1,7 @@
 // Hanging up: the dialer's own wait, the manager's choice of dialer, and the texts and controls.
-#include <raserror.h>
 #include <windows.h>
+
+#include <raserror.h>
 #include <wininet.h>
 
 #include <string>

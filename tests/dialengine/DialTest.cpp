@@ -1,5 +1,6 @@
 // Dialling, the connected test and the network check, seen through the host window and the system.
 #include <windows.h>
+
 #include <wininet.h>
 
 #include <string>

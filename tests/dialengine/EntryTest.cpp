@@ -1,6 +1,7 @@
 // The default entry: creation on the first PPPoE device, its messages, and the entry-name callback.
-#include <raserror.h>
 #include <windows.h>
+
+#include <raserror.h>
 
 #include <cstring>
 #include <string>

@@ -2,8 +2,9 @@
 // system table. Tests set up devices, connections and failures, then read what the engine did.
 #pragma once
 
-#include <ras.h>
 #include <windows.h>
+
+#include <ras.h>
 
 #include <functional>
 #include <string>

@@ -33,16 +33,14 @@ bool CTrayIcon::Add(HWND owner, UINT id, UINT callbackMessage, HICON icon, const
   m_data.hIcon = icon;
   CopyText(m_data.szTip, tip);
   m_added = true;
-  m_shown = Shell_NotifyIconA(NIM_ADD, &m_data) != FALSE;
-  return m_shown;
+  return Shell_NotifyIconA(NIM_ADD, &m_data) != FALSE;
 }
 
 bool CTrayIcon::Restore() {
   if (!m_added) return false;
   NOTIFYICONDATAA data = m_data;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  m_shown = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
-  return m_shown;
+  return Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
 }
 
 bool CTrayIcon::SetIcon(HICON icon) {
@@ -74,7 +72,6 @@ void CTrayIcon::Remove() {
   m_data.uFlags = 0;
   Shell_NotifyIconA(NIM_DELETE, &m_data);
   m_added = false;
-  m_shown = false;
 }
 
 UINT CTrayIcon::TaskbarCreatedMessage() {

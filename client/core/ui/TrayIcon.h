@@ -38,7 +38,6 @@ class CTrayIcon {
  private:
   NOTIFYICONDATAA m_data;
   bool m_added = false;
-  bool m_shown = false;
 };
 
 }  // namespace ui

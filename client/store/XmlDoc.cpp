@@ -62,11 +62,7 @@ bool IsWritableAttributeName(const char* name) {
 class CXmlDoc::Parser {
  public:
   Parser(CXmlDoc& doc, std::string& error)
-      : m_doc(doc),
-        m_index(doc.m_index),
-        m_text(doc.m_text.data()),
-        m_size(doc.m_text.size()),
-        m_error(error) {
+      : m_doc(doc), m_index(doc.m_index), m_text(doc.Text()), m_size(doc.TextSize()), m_error(error) {
     m_open.reserve(6);
   }
 
@@ -310,27 +306,30 @@ CXmlDoc::~CXmlDoc() = default;
 bool CXmlDoc::SetDocText(const char* text) {
   size_t length = text ? std::strlen(text) : 0;
   if (length > kMaxTextLength) {
-    m_text.clear();
+    m_storage.clear();
+    m_front = 0;
     IndexText(std::string());
     m_error = "Incorrect document length at offset " + Offset(kMaxTextLength);
     return false;
   }
-  m_text.assign(text ? text : "", length);
+  m_storage.assign(text ? text : "", length);
+  m_front = 0;
   return IndexText(std::string());
 }
 
 bool CXmlDoc::IndexText(const std::string& kept) {
+  m_cachedRec = 0;
   m_parent = m_current = m_child = 0;
   m_released = 0;
   m_openTail = -1;
-  m_index.Reset(m_text.size() / 64 + 8);
+  m_index.Reset(TextSize() / 64 + 8);
   std::string error;
-  if (m_text.empty()) {
+  if (TextSize() == 0) {
     error = "Empty document";
   } else {
     Parser(*this, error).Run();
     XmlRecord& doc = m_index[0];
-    doc.length = static_cast<int32_t>(m_text.size());
+    doc.length = static_cast<int32_t>(TextSize());
     if (!doc.firstChild) {
       error = "No root element";
     } else if (m_index[doc.firstChild].next) {
@@ -393,7 +392,8 @@ bool CXmlDoc::LoadFile(const char* path) {
   }
   size_t fileSize = bytes.size();
   if (xml::UsesUtf8(bytes.data(), bytes.size())) bytes = xml::Utf8ToBytes(bytes.data(), bytes.size());
-  m_text.swap(bytes);
+  m_storage.swap(bytes);
+  m_front = 0;
   return IndexText(BytesText(fileSize));
 }
 
@@ -431,11 +431,13 @@ bool CXmlDoc::SaveFile(const char* path) {
     m_error = SystemErrorText(ENOENT);
     return false;
   }
+  const char* out = Text();
+  size_t outSize = TextSize();
   std::string converted;
-  const std::string* out = &m_text;
-  if (xml::UsesUtf8(m_text.data(), m_text.size())) {
-    converted = xml::BytesToUtf8(m_text.data(), m_text.size());
-    out = &converted;
+  if (xml::UsesUtf8(out, outSize)) {
+    converted = xml::BytesToUtf8(out, outSize);
+    out = converted.data();
+    outSize = converted.size();
   }
   // A target that exists but cannot be written (read-only, locked, a folder) fails as it would if
   // it were opened for writing directly.
@@ -454,8 +456,7 @@ bool CXmlDoc::SaveFile(const char* path) {
   }
   int error = 0;
   errno = 0;
-  if (!out->empty() && std::fwrite(out->data(), 1, out->size(), file) != out->size())
-    error = errno ? errno : EIO;
+  if (outSize && std::fwrite(out, 1, outSize, file) != outSize) error = errno ? errno : EIO;
   if (std::fflush(file) != 0 && !error) error = errno ? errno : EIO;
   if (std::fclose(file) != 0 && !error) error = errno ? errno : EIO;
   if (!error && !ReplaceFile(temp, path, &error) && !error) error = EIO;
@@ -464,8 +465,16 @@ bool CXmlDoc::SaveFile(const char* path) {
     m_error = SystemErrorText(error);
     return false;
   }
-  m_error = BytesText(out->size());
+  m_error = BytesText(outSize);
   return true;
+}
+
+const std::string& CXmlDoc::GetDocText() const {
+  if (m_front) {
+    m_storage.erase(0, m_front);
+    m_front = 0;
+  }
+  return m_storage;
 }
 
 void CXmlDoc::RewindLevel() {
@@ -475,18 +484,14 @@ void CXmlDoc::RewindLevel() {
 
 bool CXmlDoc::FindNext(int x, const char* name, int* found) const {
   size_t nameLength = name ? std::strlen(name) : 0;
-  const char* text = m_text.data();
+  const char* text = Text();
   for (; x; x = m_index[x].next) {
     if (nameLength == 0) {
       *found = x;
       return true;
     }
     const XmlRecord& r = m_index[x];
-    const char* tagEnd = text + r.start + r.StartTagLength();
-    const char* begin = text + r.start + 1;
-    while (begin < tagEnd && xml::IsSpace(static_cast<unsigned char>(*begin))) ++begin;
-    const char* end = xml::TagNameEnd(begin, tagEnd);
-    if (xml::NameMatches(begin, static_cast<size_t>(end - begin), name, nameLength)) {
+    if (xml::TagNameMatches(text + r.start + 1, text + r.start + r.StartTagLength(), name, nameLength)) {
       *found = x;
       return true;
     }
@@ -528,14 +533,15 @@ bool CXmlDoc::LeaveElement() {
   return true;
 }
 
+// Every start tag that is neither ended by an end tag nor marked not ended was written as an empty
+// element, "/>" included: the parser pushes all others, and the edits keep it so.
 bool CXmlDoc::IsEmptyTag(const XmlRecord& r) const {
-  return r.EndTagLength() == 0 && !r.Has(XmlRecord::kNotEnded) && r.StartTagLength() >= 3 &&
-         m_text[static_cast<size_t>(r.start) + r.StartTagLength() - 2] == '/';
+  return r.EndTagLength() == 0 && !r.Has(XmlRecord::kNotEnded);
 }
 
 size_t CXmlDoc::ScanNameLength(const XmlRecord& r) const {
-  const char* begin = m_text.data() + r.start + 1;
-  const char* end = m_text.data() + r.start + r.StartTagLength();
+  const char* begin = Text() + r.start + 1;
+  const char* end = Text() + r.start + r.StartTagLength();
   const char* p = begin;
   while (p < end && !xml::IsSpace(static_cast<unsigned char>(*p)) && *p != '/' && *p != '>') ++p;
   return static_cast<size_t>(p - begin);
@@ -543,18 +549,43 @@ size_t CXmlDoc::ScanNameLength(const XmlRecord& r) const {
 
 std::string CXmlDoc::AttributeOf(int rec, const char* name) const {
   if (!rec || !name) return std::string();
+  const char* text = Text();
   const XmlRecord& r = m_index[rec];
   // The attributes are read inside the tag only: never past its closing ">" or "/>".
+  size_t start = static_cast<size_t>(r.start) + 1;
   size_t end = static_cast<size_t>(r.start) + r.StartTagLength() - (IsEmptyTag(r) ? 2 : 1);
-  xml::Attribute attr;
-  size_t appendAt;
-  if (!xml::FindAttribute(m_text.data(), static_cast<size_t>(r.start) + 1, end, name, std::strlen(name),
-                          &attr, &appendAt)) {
-    return std::string();
+  if (rec != m_cachedRec) {
+    m_reader = xml::AttributeReader(text, start, end);
+    m_cachedCount = 0;
+    m_cachedAll = false;
+    m_cachedRec = rec;
   }
-  std::string value;
-  xml::AppendUnescaped(value, m_text.data() + attr.valueBegin, attr.valueEnd - attr.valueBegin);
-  return value;
+  size_t nameLength = std::strlen(name);
+  auto matches = [&](const xml::Attribute& a) {
+    size_t length = a.nameEnd - a.nameBegin;
+    // The first byte settles most comparisons without a call.
+    return (length == 0 || (nameLength > 0 && text[a.nameBegin] == name[0])) &&
+           xml::NameMatches(text + a.nameBegin, length, name, nameLength);
+  };
+  const xml::Attribute* found = nullptr;
+  for (int i = 0; i < m_cachedCount && !found; ++i) {
+    if (matches(m_cached[i])) found = &m_cached[i];
+  }
+  // Read on from where the last lookup stopped; a tag with more attributes than the cache holds
+  // is read on without keeping them.
+  xml::Attribute beyond;
+  while (!found && !m_cachedAll) {
+    xml::Attribute* slot = m_cachedCount < kCachedAttributes ? &m_cached[m_cachedCount] : &beyond;
+    if (!m_reader.Next(slot)) {
+      m_cachedAll = m_cachedCount < kCachedAttributes;
+      if (!m_cachedAll) m_reader = xml::AttributeReader(text, start, end);
+      break;
+    }
+    if (slot != &beyond) ++m_cachedCount;
+    if (matches(*slot)) found = slot;
+  }
+  if (!found) return std::string();
+  return xml::Unescaped(text + found->valueBegin, found->valueEnd - found->valueBegin);
 }
 
 std::string CXmlDoc::GetAttribute(const char* name) const {
@@ -571,7 +602,7 @@ std::string CXmlDoc::TextOf(int rec) const {
   if (r.firstChild) return std::string();
   size_t begin = static_cast<size_t>(r.start) + r.StartTagLength();
   size_t end = static_cast<size_t>(r.start) + static_cast<size_t>(r.length) - r.EndTagLength();
-  return xml::ContentText(m_text.data(), begin, end);
+  return xml::ContentText(Text(), begin, end);
 }
 
 std::string CXmlDoc::GetElementText() const {
@@ -583,20 +614,35 @@ std::string CXmlDoc::GetChildElementText() const {
 }
 
 bool CXmlDoc::FitsText(size_t oldLength, size_t newLength) const {
-  return m_text.size() - oldLength + newLength <= kMaxTextLength;
+  return TextSize() - oldLength + newLength <= kMaxTextLength;
 }
 
 void CXmlDoc::Splice(size_t pos, size_t oldLength, const std::string& with, int self) {
-  size_t newSize = m_text.size() - oldLength + with.size();
-  if (newSize > m_text.capacity()) {
-    // Growing by half as much again keeps a series of additions from copying the text each time;
-    // building the new text in one pass saves the move that an in-place replace would add.
-    std::string grown;
-    grown.reserve(newSize + newSize / 2 + 128);
-    grown.append(m_text, 0, pos).append(with).append(m_text, pos + oldLength, std::string::npos);
-    m_text.swap(grown);
+  m_cachedRec = 0;
+  size_t size = TextSize();
+  size_t newSize = size - oldLength + with.size();
+  size_t growth = with.size() > oldLength ? with.size() - oldLength : 0;
+  if (pos < size / 2 && m_front >= growth) {
+    // Near the start: move the bytes before the change into the room in front of the text.
+    char* base = &m_storage[0];
+    size_t front = m_front + oldLength - with.size();
+    std::memmove(base + front, base + m_front, pos);
+    std::memcpy(base + front + pos, with.data(), with.size());
+    m_front = front;
+  } else if (m_front + newSize <= m_storage.capacity()) {
+    m_storage.replace(m_front + pos, oldLength, with);
   } else {
-    m_text.replace(pos, oldLength, with);
+    // Growing by half as much again keeps a series of additions from copying the text each time;
+    // half of the new room goes in front, for edits near the start. Building the new text in one
+    // pass saves the move that an in-place replace would add.
+    size_t capacity = newSize + newSize / 2 + 128;
+    size_t front = (capacity - newSize) / 2;
+    std::string grown;
+    grown.reserve(capacity);
+    grown.assign(front, '\0');
+    grown.append(Text(), pos).append(with).append(Text() + pos + oldLength, size - pos - oldLength);
+    m_storage.swap(grown);
+    m_front = front;
   }
   int32_t delta = static_cast<int32_t>(with.size()) - static_cast<int32_t>(oldLength);
   if (delta == 0) return;
@@ -617,8 +663,10 @@ void CXmlDoc::Splice(size_t pos, size_t oldLength, const std::string& with, int 
 
 size_t CXmlDoc::SkipSpaceToTag(size_t pos) const {
   size_t q = pos;
-  while (q < m_text.size() && xml::IsSpace(static_cast<unsigned char>(m_text[q]))) ++q;
-  return q == m_text.size() || m_text[q] == '<' ? q : pos;
+  const char* text = Text();
+  size_t size = TextSize();
+  while (q < size && xml::IsSpace(static_cast<unsigned char>(text[q]))) ++q;
+  return q == size || text[q] == '<' ? q : pos;
 }
 
 void CXmlDoc::LinkFirst(int rec, int parent) {
@@ -713,7 +761,7 @@ bool CXmlDoc::SetAttribute(const char* name, const char* value) {
   if (!m_current || !IsWritableAttributeName(name)) return false;
   if (!value) value = "";
   const XmlRecord& r = m_index[m_current];
-  const char* text = m_text.data();
+  const char* text = Text();
   size_t start = static_cast<size_t>(r.start);
   size_t startTag = r.StartTagLength();
   bool empty = IsEmptyTag(r);
@@ -777,7 +825,7 @@ bool CXmlDoc::SetElementText(const char* value) {
     // followed by the text; either way an end tag follows the text.
     size_t nameLength = ScanNameLength(r);
     if (nameLength + 3 >= XmlRecord::kEndTagLimit) return false;
-    std::string endTagText = "</" + m_text.substr(start + 1, nameLength) + ">";
+    std::string endTagText = "</" + std::string(Text() + start + 1, nameLength) + ">";
     bool notEnded = r.Has(XmlRecord::kNotEnded);
     size_t pos = notEnded ? start + startTag : start + startTag - 2;
     size_t oldLength = notEnded ? 0 : 2;
@@ -838,7 +886,7 @@ bool CXmlDoc::AddAt(int parent, int ref, bool before, const char* name, const ch
     parentStartTag = notEnded ? p->StartTagLength() : p->StartTagLength() - 1;
     pos = parentStart + p->StartTagLength() - (notEnded ? 1 : 2);
     oldLength = notEnded ? 0 : 1;
-    with = ">\r\n" + element + "\r\n</" + m_text.substr(parentStart + 1, parentNameLength);
+    with = ">\r\n" + element + "\r\n</" + std::string(Text() + parentStart + 1, parentNameLength);
     newStart = pos + 3;
   } else {
     if (ref) {
@@ -849,7 +897,7 @@ bool CXmlDoc::AddAt(int parent, int ref, bool before, const char* name, const ch
     } else if (p) {
       pos = static_cast<size_t>(p->start) + static_cast<size_t>(p->length) - p->EndTagLength();
     } else {
-      pos = m_openTail >= 0 ? static_cast<size_t>(m_openTail) : m_text.size();
+      pos = m_openTail >= 0 ? static_cast<size_t>(m_openTail) : TextSize();
     }
     pos = SkipSpaceToTag(pos);
     bool emptyContent = p && static_cast<uint32_t>(p->length) == p->StartTagLength() + p->EndTagLength();
@@ -917,19 +965,39 @@ bool CXmlDoc::AddChildElement(const char* name, const char* value) {
   return true;
 }
 
-void CXmlDoc::Remove(int rec) {
+bool CXmlDoc::BadNodeEndsAt(size_t from, size_t at) const {
+  xml::Node node;
+  size_t pos = from;
+  while (pos < at) {
+    node = xml::ScanNode(Text(), pos, TextSize());
+    pos += node.length;
+  }
+  return pos == at && node.type == xml::kNodeError && node.error == xml::kIncorrect;
+}
+
+bool CXmlDoc::Remove(int rec) {
   const XmlRecord& r = m_index[rec];
   size_t start = static_cast<size_t>(r.start);
   size_t end = SkipSpaceToTag(start + static_cast<size_t>(r.length));
+  // A bad tag stops before the next "<". When the element it stopped at goes and text follows, the
+  // bad tag would run on and could swallow the markup after it: such a removal is refused.
+  if (end < TextSize() && Text()[end] != '<') {
+    int previous = PreviousSibling(rec);
+    const XmlRecord& p = m_index[previous ? previous : r.parent];
+    size_t from = previous ? static_cast<size_t>(p.start + p.length)
+                           : static_cast<size_t>(p.start) + p.StartTagLength();
+    if (BadNodeEndsAt(from, start)) return false;
+  }
   Unlink(rec);
   ReleaseSubtree(rec);
   Splice(start, end - start, std::string(), 0);
+  return true;
 }
 
 bool CXmlDoc::RemoveElement() {
   if (!m_current) return false;
   int previous = PreviousSibling(m_current);
-  Remove(m_current);
+  if (!Remove(m_current)) return false;
   m_current = previous;
   m_child = 0;
   return true;
@@ -938,7 +1006,7 @@ bool CXmlDoc::RemoveElement() {
 bool CXmlDoc::RemoveChildElement() {
   if (!m_child) return false;
   int previous = PreviousSibling(m_child);
-  Remove(m_child);
+  if (!Remove(m_child)) return false;
   m_child = previous;
   return true;
 }

@@ -22,12 +22,13 @@
 // skipped like any bad node and reported as "Incorrect start tag length at offset %d" or
 // "Incorrect end tag length at offset %d". An edit that would make such a tag is refused.
 //
-// A document is used by one thread at a time.
+// A document is used by one thread at a time, reads included (they share a small lookup cache).
 #pragma once
 
 #include <string>
 
 #include "client/store/XmlIndex.h"
+#include "client/store/XmlText.h"
 
 class CXmlDoc {
  public:
@@ -100,12 +101,15 @@ class CXmlDoc {
   bool AddChildElement(const char* name, const char* value = nullptr);
 
   // Removes the current element (or the child) with its content. The position moves to the
-  // previous sibling, so the next FindElement continues with the element that followed.
+  // previous sibling, so the next FindElement continues with the element that followed. False
+  // when there is none, or when a bad tag stands right before the element and text right after
+  // it: the bad tag would then run on into that text.
   bool RemoveElement();
   bool RemoveChildElement();
 
-  // The whole text, as SaveFile would write it before any encoding conversion.
-  const std::string& GetDocText() const { return m_text; }
+  // The whole text, as SaveFile would write it before any encoding conversion. The reference
+  // stays valid until the next edit, SetDocText or LoadFile.
+  const std::string& GetDocText() const;
   // The message of the last load, save or parse.
   const std::string& GetError() const { return m_error; }
 
@@ -137,9 +141,16 @@ class CXmlDoc {
   void Splice(size_t pos, size_t oldLength, const std::string& with, int self);
   bool FitsText(size_t oldLength, size_t newLength) const;
   bool AddAt(int parent, int ref, bool before, const char* name, const char* value, int* added);
-  void Remove(int rec);
+  bool Remove(int rec);
+  bool BadNodeEndsAt(size_t from, size_t at) const;
 
-  std::string m_text;
+  const char* Text() const { return m_storage.data() + m_front; }
+  size_t TextSize() const { return m_storage.size() - m_front; }
+
+  // The text is m_storage from m_front on. The room in front of it lets an edit near the start
+  // move the bytes before the change instead of all that follow it; GetDocText closes it.
+  mutable std::string m_storage;
+  mutable size_t m_front = 0;
   std::string m_error;
   int m_parent = 0;
   int m_current = 0;
@@ -149,4 +160,14 @@ class CXmlDoc {
   // or -1. Elements added at the end of the document go in front of it, where they can be read.
   long long m_openTail = -1;
   CXmlIndex m_index;
+
+  // The attributes of the element read last, so that reading several of them scans its start tag
+  // once: those read so far, and the reader that goes on from there. Any change of the text drops
+  // it.
+  static constexpr int kCachedAttributes = 16;
+  mutable xml::AttributeReader m_reader;
+  mutable int m_cachedRec = 0;
+  mutable int m_cachedCount = 0;
+  mutable bool m_cachedAll = false;
+  mutable xml::Attribute m_cached[kCachedAttributes];
 };

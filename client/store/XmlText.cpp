@@ -15,7 +15,9 @@ struct ByteTable {
     for (const char* p = bytes; *p; ++p) stop[static_cast<unsigned char>(*p)] = true;
   }
   constexpr ByteTable(const char* bytes, bool space) : ByteTable(bytes) {
-    if (space) stop[' '] = stop['\t'] = stop['\n'] = stop['\r'] = true;
+    if (space) {
+      for (unsigned char c : {' ', '\t', '\n', '\r'}) stop[c] = true;
+    }
   }
   bool operator[](char c) const { return stop[static_cast<unsigned char>(c)]; }
 };
@@ -43,6 +45,14 @@ const char* SkipSpace(const char* p, const char* end) {
 const char* SkipUntil(const char* p, const char* end, const ByteTable& stops) {
   while (p < end && !stops[*p]) ++p;
   return p;
+}
+
+// Past the quoted run that starts at p (its closing quote included), or the end when it is not
+// closed. Values are short, so a plain loop beats a library call here.
+const char* SkipQuoted(const char* p, const char* end) {
+  char quote = *p++;
+  while (p < end && *p != quote) ++p;
+  return p < end ? p + 1 : end;
 }
 
 // First occurrence of the two- or three-byte sequence at or after p, or null.
@@ -277,11 +287,11 @@ std::string NodeErrorText(const Node& node) {
   return std::string(node.word) + " at offset " + offset + " unterminated";
 }
 
-bool NameMatches(const char* name, size_t length, const char* requested, size_t requestedLength) {
-  if (requestedLength < length || std::memcmp(name, requested, length) != 0) return false;
-  if (requestedLength == length) return true;
-  char next = requested[length];
-  return next == ' ' || next == '=' || next == '/' || next == '[' || next == ']';
+bool TagNameMatches(const char* tag, const char* end, const char* requested, size_t requestedLength) {
+  const char* name = SkipSpace(tag, end);
+  // A name never begins with a byte that ends it, so a different first byte settles it.
+  if (name < end && *name != *requested && !kTagNameStops[*name]) return false;
+  return NameMatches(name, static_cast<size_t>(TagNameEnd(name, end) - name), requested, requestedLength);
 }
 
 const char* TagNameEnd(const char* name, const char* end) {
@@ -290,52 +300,65 @@ const char* TagNameEnd(const char* name, const char* end) {
   return p;
 }
 
-bool FindAttribute(const char* text, size_t nameStart, size_t endOffset, const char* requested,
-                   size_t requestedLength, Attribute* found, size_t* appendAt) {
-  const char* end = text + endOffset;
-  const char* p = TagNameEnd(SkipSpace(text + nameStart, end), end);
-  *appendAt = static_cast<size_t>(p - text);
-  for (;;) {
-    p = SkipSpace(p, end);
-    if (p == end || *p == '/' || *p == '>' || *p == '?') return false;
-    Attribute attr;
-    const char* nameBegin = p;
-    if (IsQuote(*p)) {
-      const char* close = static_cast<const char*>(std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1)));
-      p = close ? close + 1 : end;
+AttributeReader::AttributeReader(const char* text, size_t nameStart, size_t end)
+    : m_text(text), m_end(text + end), m_p(TagNameEnd(SkipSpace(text + nameStart, text + end), text + end)) {}
+
+bool AttributeReader::Next(Attribute* attr) {
+  // The tag's own text ends on its ">", the "/" of "/>" or the "?" of "?>": none of them is
+  // whitespace or part of a name, so these two scans stop there without a bound check.
+  const char* p = m_p;
+  while (IsSpace(static_cast<unsigned char>(*p))) ++p;
+  if (p >= m_end || *p == '/' || *p == '>' || *p == '?') return false;
+  const char* nameBegin = p;
+  if (IsQuote(*p)) {
+    p = SkipQuoted(p, m_end);
+  } else {
+    while (!kAttrNameStops[*p]) ++p;
+  }
+  const char* nameEnd = p;
+  const char* token = nameBegin;
+  const char* value = nameBegin;
+  const char* valueEnd = nameEnd;
+  bool hasValue = false;
+  const char* afterName = p;
+  while (IsSpace(static_cast<unsigned char>(*afterName))) ++afterName;
+  if (afterName < m_end && *afterName == '=') {
+    hasValue = true;
+    token = SkipSpace(afterName + 1, m_end);
+    if (token < m_end && IsQuote(*token)) {
+      const char* close =
+          static_cast<const char*>(std::memchr(token + 1, *token, static_cast<size_t>(m_end - token - 1)));
+      value = token + 1;
+      valueEnd = close ? close : m_end;
+      p = close ? close + 1 : m_end;
     } else {
-      p = SkipUntil(p, end, kAttrNameStops);
-    }
-    attr.nameBegin = static_cast<size_t>(nameBegin - text);
-    attr.nameEnd = static_cast<size_t>(p - text);
-    const char* afterName = SkipSpace(p, end);
-    if (afterName < end && *afterName == '=') {
-      const char* v = SkipSpace(afterName + 1, end);
-      attr.hasValue = true;
-      attr.tokenBegin = static_cast<size_t>(v - text);
-      if (v < end && IsQuote(*v)) {
-        const char* close =
-            static_cast<const char*>(std::memchr(v + 1, *v, static_cast<size_t>(end - v - 1)));
-        attr.valueBegin = attr.tokenBegin + 1;
-        attr.valueEnd = static_cast<size_t>((close ? close : end) - text);
-        p = close ? close + 1 : end;
-      } else {
-        p = SkipUntil(v, end, kAttrValueStops);
-        attr.valueBegin = attr.tokenBegin;
-        attr.valueEnd = static_cast<size_t>(p - text);
-      }
-      attr.tokenEnd = static_cast<size_t>(p - text);
-    } else {
-      // An attribute without "=" has its own name as value.
-      attr.tokenBegin = attr.valueBegin = attr.nameBegin;
-      attr.tokenEnd = attr.valueEnd = attr.nameEnd;
-    }
-    *appendAt = static_cast<size_t>(p - text);
-    if (NameMatches(nameBegin, attr.nameEnd - attr.nameBegin, requested, requestedLength)) {
-      *found = attr;
-      return true;
+      p = SkipUntil(token, m_end, kAttrValueStops);
+      value = token;
+      valueEnd = p;
     }
   }
+  // An attribute without "=" has its own name as value.
+  attr->nameBegin = static_cast<size_t>(nameBegin - m_text);
+  attr->nameEnd = static_cast<size_t>(nameEnd - m_text);
+  attr->hasValue = hasValue;
+  attr->tokenBegin = static_cast<size_t>(token - m_text);
+  attr->tokenEnd = static_cast<size_t>(p - m_text);
+  attr->valueBegin = static_cast<size_t>(value - m_text);
+  attr->valueEnd = static_cast<size_t>(valueEnd - m_text);
+  m_p = p;
+  return true;
+}
+
+bool FindAttribute(const char* text, size_t nameStart, size_t endOffset, const char* requested,
+                   size_t requestedLength, Attribute* found, size_t* appendAt) {
+  AttributeReader reader(text, nameStart, endOffset);
+  bool matched = false;
+  while (!matched && reader.Next(found)) {
+    matched =
+        NameMatches(text + found->nameBegin, found->nameEnd - found->nameBegin, requested, requestedLength);
+  }
+  *appendAt = reader.Position();
+  return matched;
 }
 
 void AppendEscaped(std::string& out, const char* s, size_t length, bool attribute) {
@@ -404,6 +427,13 @@ unsigned ReadCharacterReference(const char* amp, const char* end, const char** a
 }
 
 }  // namespace
+
+std::string Unescaped(const char* s, size_t length) {
+  if (!std::memchr(s, '&', length)) return std::string(s, length);
+  std::string out;
+  AppendUnescaped(out, s, length);
+  return out;
+}
 
 void AppendUnescaped(std::string& out, const char* s, size_t length) {
   static const struct {

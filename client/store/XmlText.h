@@ -63,30 +63,59 @@ std::string NodeErrorText(const Node& node);
 
 // Whether the name text[0..length) matches the requested name: the requested name's first
 // `length` bytes equal it and its next byte is its end or one of space, "=", "/", "[", "]".
-bool NameMatches(const char* name, size_t length, const char* requested, size_t requestedLength);
+inline bool NameMatches(const char* name, size_t length, const char* requested, size_t requestedLength) {
+  if (requestedLength < length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (name[i] != requested[i]) return false;
+  }
+  if (requestedLength == length) return true;
+  char next = requested[length];
+  return next == ' ' || next == '=' || next == '/' || next == '[' || next == ']';
+}
+
+// Whether the element name that begins after whitespace at `tag` (before `end`) matches the
+// requested name (NameMatches); requestedLength is above 0.
+bool TagNameMatches(const char* tag, const char* end, const char* requested, size_t requestedLength);
 
 // End of the element name that begins at `name` (whitespace skipped by the caller): the first of
 // whitespace, "<", ">", "=", backslash, "/", "?", "!".
 const char* TagNameEnd(const char* name, const char* end);
 
-// One attribute of a start tag, as offsets into the text.
+// One attribute of a start tag, as offsets into the text (filled in by AttributeReader::Next).
 struct Attribute {
-  size_t nameBegin = 0, nameEnd = 0;
-  bool hasValue = false;                // written with "="
-  size_t tokenBegin = 0, tokenEnd = 0;  // the value as written, quotes included
-  size_t valueBegin = 0, valueEnd = 0;  // the value inside its quotes
+  size_t nameBegin, nameEnd;
+  bool hasValue;                // written with "="
+  size_t tokenBegin, tokenEnd;  // the value as written, quotes included
+  size_t valueBegin, valueEnd;  // the value inside its quotes
 };
 
-// Reads the attributes of the tag whose name begins at text[nameStart]; the tag's own text runs
-// up to `end`, which excludes its closing ">" (or "/>"). Returns true with *found set to the first
-// attribute whose name matches `requested` (NameMatches). *appendAt receives the end of the last
-// attribute read (or of the tag name), where a new attribute goes.
+// Reads the attributes of the tag whose name begins at text[nameStart], one by one; the tag's own
+// text runs up to `end`, which excludes its closing ">" (or "/>").
+class AttributeReader {
+ public:
+  AttributeReader() : m_text(nullptr), m_end(nullptr), m_p(nullptr) {}
+  AttributeReader(const char* text, size_t nameStart, size_t end);
+  // The next attribute; false after the last.
+  bool Next(Attribute* attr);
+  // The end of the last attribute read, or of the tag name: where a new attribute goes.
+  size_t Position() const { return static_cast<size_t>(m_p - m_text); }
+
+ private:
+  const char* m_text;
+  const char* m_end;
+  const char* m_p;
+};
+
+// The first attribute of that tag whose name matches `requested` (NameMatches). *appendAt
+// receives the reader's position after the last attribute read.
 bool FindAttribute(const char* text, size_t nameStart, size_t end, const char* requested,
                    size_t requestedLength, Attribute* found, size_t* appendAt);
 
 // Appends s[0..length) with "<", "&", ">" (and for attribute values also the apostrophe and the
 // double quote) replaced by their entities.
 void AppendEscaped(std::string& out, const char* s, size_t length, bool attribute);
+// s[0..length) unescaped, as AppendUnescaped gives it.
+std::string Unescaped(const char* s, size_t length);
 // Appends s[0..length) with the five entities and the character references of codes 1 to 255
 // replaced; any other "&" stays as it is.
 void AppendUnescaped(std::string& out, const char* s, size_t length);

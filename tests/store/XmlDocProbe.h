@@ -23,7 +23,7 @@ class CXmlDocProbe {
       out += std::to_string(depth) + " " + std::to_string(r.start) + "+" + std::to_string(r.length) + " [" +
              std::to_string(r.StartTagLength()) + "," + std::to_string(r.EndTagLength()) + "]" +
              (r.Has(XmlRecord::kNotEnded) ? " open " : " ") +
-             doc.m_text.substr(static_cast<size_t>(r.start), r.StartTagLength()) + "\n";
+             std::string(doc.Text() + r.start, r.StartTagLength()) + "\n";
       return true;
     });
     return out;
@@ -37,7 +37,7 @@ class CXmlDocProbe {
       if (depth > previous && previous >= 0) out += "(";
       for (int d = previous; d > depth; --d) out += ")";
       if (depth <= previous) out += " ";
-      const char* text = doc.m_text.data();
+      const char* text = doc.Text();
       const XmlRecord& r = doc.m_index[rec];
       const char* name = text + r.start + 1;
       out.append(name, xml::TagNameEnd(name, text + r.start + r.StartTagLength()));
@@ -51,7 +51,7 @@ class CXmlDocProbe {
   // Empty when everything holds, else what is wrong.
   static std::string Check(const CXmlDoc& doc) {
     const CXmlIndex& index = doc.m_index;
-    const std::string& text = doc.m_text;
+    const std::string text(doc.Text(), doc.TextSize());
     const XmlRecord& root = index[0];
     if (root.start != 0 || static_cast<size_t>(root.length) != text.size())
       return "record 0 does not span the text";
@@ -123,13 +123,18 @@ class CXmlDocProbe {
   // Empty when a fresh document indexes the same text into the same tree, else both trees.
   static std::string SameAsFreshIndex(const CXmlDoc& doc) {
     CXmlDoc fresh;
-    fresh.SetDocText(doc.GetDocText().c_str());
+    fresh.SetDocText(std::string(doc.Text(), doc.TextSize()).c_str());
     std::string edited = Dump(doc);
     std::string indexed = Dump(fresh);
     if (edited == indexed) return std::string();
     return "edited:\n" + edited + "indexed afresh:\n" + indexed;
   }
 
+  static size_t ElementCount(const CXmlDoc& doc) {
+    size_t count = 0;
+    Walk(doc, [&](int, int) { return ++count > 0; });
+    return count;
+  }
   static int Level(const CXmlDoc& doc, int rec) { return doc.m_index[rec].Level(); }
   static int Current(const CXmlDoc& doc) { return doc.m_current; }
   static size_t IndexCapacity(const CXmlDoc& doc) { return doc.m_index.Capacity(); }

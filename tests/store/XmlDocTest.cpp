@@ -466,6 +466,14 @@ TEST(XmlDocEdit, RemoveLayoutsAndPositions) {
   EXPECT_EQ(doc.GetDocText(), "<r>\r\n  text\r\n</r>");
   EXPECT_FALSE(doc.RemoveChildElement());
 
+  // The bad "<" before "a" stops at "a"; without "a" it would run on into "x<b/>".
+  doc.SetDocText("<r><<a/>x<b/></r>");
+  ASSERT_TRUE(doc.FindElement() && doc.FindChildElement("a"));
+  EXPECT_FALSE(doc.RemoveChildElement());
+  EXPECT_EQ(doc.GetDocText(), "<r><<a/>x<b/></r>");
+  ASSERT_TRUE(doc.FindChildElement("b") && doc.RemoveChildElement());
+  EXPECT_EQ(doc.GetDocText(), "<r><<a/>x</r>");
+
   doc.SetDocText("<r/>\r\n");
   ASSERT_TRUE(doc.FindElement() && doc.RemoveElement());
   EXPECT_EQ(doc.GetDocText(), "");

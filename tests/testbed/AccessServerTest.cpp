@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -304,6 +305,68 @@ TEST_F(ServerCore, TheServerEndsWithItsLifeline) {
 TEST_F(ServerCore, StopIsAnsweredThenRequested) {
   EXPECT_EQ(Answer(1, "STOP"), "OK");
   EXPECT_TRUE(server->StopRequested());
+}
+
+// Random requests from a vocabulary of verbs and awkward arguments, sent in random pieces by
+// several clients while the clock jumps: every request line gets exactly one status line, and
+// nothing else comes back but sessions and events.
+TEST_F(ServerCore, RandomRequestsAlwaysGetExactlyOneStatusEach) {
+  const std::vector<std::string> verbs = {"DIAL",  "HANGUP",  "STAT", "LIST", "WATCH", "DROP", "FAIL",
+                                          "DELAY", "TRAFFIC", "PING", "dial", "Stop",  "NOPE", ""};
+  const std::vector<std::string> words = {"demo",  "demo1234",
+                                          "alice", "secret",
+                                          "0",     "1",
+                                          "70000", "70001",
+                                          "all",   "%",
+                                          "%zz",   "-",
+                                          "%2D",   "691",
+                                          "300",   "4294967296",
+                                          "-1",    "\x01\xff",
+                                          "宽带",  "bob",
+                                          "pw",    std::string(300, 'w')};
+  std::mt19937 random(20240501);
+  std::map<ClientId, int> requests;
+  for (int round = 0; round < 3000; ++round) {
+    const ClientId client = 1 + random() % 6;
+    std::string line = verbs[random() % verbs.size()];
+    const int count = static_cast<int>(random() % 6);
+    for (int i = 0; i < count; ++i) line += (random() % 4 ? " " : "  ") + words[random() % words.size()];
+    line += random() % 3 ? "\n" : "\r\n";
+    ++requests[client];
+    // The line arrives in up to three pieces.
+    std::size_t sent = 0;
+    while (sent < line.size()) {
+      const std::size_t piece = std::min<std::size_t>(line.size() - sent, 1 + random() % line.size());
+      server->OnData(client, line.data() + sent, piece);
+      sent += piece;
+    }
+    if (random() % 10 == 0) {
+      host.now += random() % 400;
+      server->OnTimer();
+    }
+  }
+  // A completed dial lets the requests queued behind it run, which may start another dial.
+  for (int i = 0; i < 100000 && server->PendingDials() > 0; ++i) {
+    host.now += 600000;
+    server->OnTimer();
+  }
+  ASSERT_EQ(server->PendingDials(), 0u);
+  for (const auto& entry : requests) {
+    int statuses = 0;
+    for (const std::string& line : host.Take(entry.first)) {
+      if (IsStatusLine(line)) {
+        Status status;
+        EXPECT_TRUE(ParseStatus(line, &status)) << line;
+        ++statuses;
+      } else {
+        EXPECT_TRUE(line.rfind("SESSION ", 0) == 0 || line.rfind("EVENT ", 0) == 0) << line;
+      }
+    }
+    EXPECT_EQ(statuses, entry.second) << "client " << entry.first;
+  }
+  EXPECT_TRUE(host.closed.empty());
+  server->OnConnect(20);
+  EXPECT_EQ(Answer(20, "PING"), "OK");
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 // The access server as a program: its command line, its accounts file, and the serving loop on
 // real sockets (partial requests, garbage, many clients at once, clients that vanish, ctl).
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -273,6 +277,51 @@ TEST(ServerLoop, LosingTheLifelineEndsTheServer) {
   EXPECT_FALSE(server.Ended(100));
   holder.reset();
   EXPECT_TRUE(server.Ended(3000));
+}
+
+// The built program itself: the line it prints, its port file, and the signals that end it.
+TEST(ServerProgram, SaysWhereItListensAndEndsOnSigtermOrSigint) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    char portFile[] = "/tmp/access-server-port-XXXXXX";
+    const int fd = mkstemp(portFile);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::remove(portFile);
+    int output[2];
+    ASSERT_EQ(pipe(output), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, output[0]);
+    std::vector<std::string> args = {ACCESS_SERVER_PROGRAM, "--port", "0", "--port-file", portFile};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, ACCESS_SERVER_PROGRAM, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(output[1]);
+
+    std::string printed;
+    char c = 0;
+    while (read(output[0], &c, 1) == 1 && c != '\n') printed += c;
+    close(output[0]);
+    std::ifstream portText(portFile);
+    int port = 0;
+    portText >> port;
+    std::remove(portFile);
+    EXPECT_GT(port, 0);
+    EXPECT_EQ(printed, "access-server: listening on 127.0.0.1:" + std::to_string(port));
+    {
+      CClient client(port);
+      EXPECT_EQ(client.Ask("PING"), "OK");
+    }
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status)) << "signal " << signal;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "signal " << signal;
+  }
 }
 
 TEST(Ctl, ListsDropsAndReportsErrors) {

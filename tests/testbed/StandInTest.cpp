@@ -10,6 +10,13 @@
 namespace testbed {
 namespace {
 
+TEST_F(StandIn, TheStandInIsLoadedFromTheProgramsFolder) {
+  char path[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameA(GetModuleHandleA("rasapi32.dll"), path, sizeof(path)), 0u);
+  EXPECT_EQ(lstrcmpiA(path, (ProgramFolder() + "rasapi32.dll").c_str()), 0)
+      << path << ": WINEDLLOVERRIDES must hold rasapi32=n";
+}
+
 TEST_F(StandIn, TheDefaultMachineHasOnePppoeDevice) {
   DWORD size = 0, count = 0;
   ASSERT_EQ(RasEnumDevicesA(nullptr, &size, &count), static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL));

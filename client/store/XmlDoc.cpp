@@ -27,18 +27,21 @@ std::string BytesText(size_t count) {
   return std::to_string(static_cast<unsigned long long>(count)) + " bytes";
 }
 
-std::string Offset(size_t offset) {
-  return std::to_string(static_cast<unsigned long long>(offset));
+// Room kept in front of a large text, so that the first edits near its start (a new record goes
+// in front of all others) move a few bytes instead of the whole text.
+size_t FrontRoom(size_t size) {
+  if (size < 4096) return 0;
+  return size / 64 < 65536 ? size / 64 : 65536;
 }
 
-bool IsStartTagChar(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || c == ':' || c == '_' || c >= 0x61;
+std::string Offset(size_t offset) {
+  return std::to_string(static_cast<unsigned long long>(offset));
 }
 
 // A name the engine writes must be read back as the same element: the scanner takes it as a start
 // tag, its name ends where the written name ends, and its end tag fits the index.
 bool IsWritableElementName(const char* name) {
-  if (!name || !IsStartTagChar(static_cast<unsigned char>(name[0]))) return false;
+  if (!name || !xml::IsStartTagChar(name[0])) return false;
   size_t length = 0;
   for (const char* p = name; *p; ++p, ++length) {
     if (xml::IsSpace(static_cast<unsigned char>(*p)) || std::strchr("\"'<>/=?!\\", *p)) return false;
@@ -312,8 +315,10 @@ bool CXmlDoc::SetDocText(const char* text) {
     m_error = "Incorrect document length at offset " + Offset(kMaxTextLength);
     return false;
   }
-  m_storage.assign(text ? text : "", length);
-  m_front = 0;
+  m_front = FrontRoom(length);
+  m_storage.reserve(m_front + length);
+  m_storage.assign(m_front, '\0');
+  m_storage.append(text ? text : "", length);
   return IndexText(std::string());
 }
 
@@ -362,38 +367,46 @@ bool CXmlDoc::LoadFile(const char* path) {
     m_error = SystemErrorText(errno);
     return false;
   }
-  std::string bytes;
+  size_t expected = 0;
   if (std::fseek(file, 0, SEEK_END) == 0) {
     long size = std::ftell(file);
-    if (size > 0 && static_cast<unsigned long>(size) <= kMaxTextLength)
-      bytes.reserve(static_cast<size_t>(size));
+    if (size > 0 && static_cast<unsigned long>(size) <= kMaxTextLength) expected = static_cast<size_t>(size);
     std::rewind(file);
   }
+  size_t front = FrontRoom(expected);
+  std::string bytes;
+  bytes.reserve(front + expected + 1);
+  bytes.assign(front, '\0');
+  // The whole file in one read when its size is known; one byte more shows the end.
+  size_t want = expected + 1;
   int error = 0;
   for (;;) {
-    const size_t chunk = 1 << 16;
     size_t had = bytes.size();
-    if (had > kMaxTextLength) {
+    if (had - front > kMaxTextLength) {
       error = EFBIG;
       break;
     }
-    bytes.resize(had + chunk);
-    size_t got = std::fread(&bytes[had], 1, chunk, file);
+    bytes.resize(had + want);
+    size_t got = std::fread(&bytes[had], 1, want, file);
     bytes.resize(had + got);
-    if (got < chunk) {
+    if (got < want) {
       if (std::ferror(file)) error = errno ? errno : EIO;
       break;
     }
+    want = 1 << 16;
   }
   std::fclose(file);
   if (error) {
     m_error = SystemErrorText(error);
     return false;
   }
-  size_t fileSize = bytes.size();
-  if (xml::UsesUtf8(bytes.data(), bytes.size())) bytes = xml::Utf8ToBytes(bytes.data(), bytes.size());
+  size_t fileSize = bytes.size() - front;
+  if (xml::UsesUtf8(bytes.data() + front, fileSize)) {
+    bytes = xml::Utf8ToBytes(bytes.data() + front, fileSize);
+    front = 0;
+  }
   m_storage.swap(bytes);
-  m_front = 0;
+  m_front = front;
   return IndexText(BytesText(fileSize));
 }
 

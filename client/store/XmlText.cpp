@@ -32,11 +32,6 @@ bool IsQuote(char c) {
   return c == '"' || c == '\'';
 }
 
-bool IsStartTagChar(char ch) {
-  unsigned char c = static_cast<unsigned char>(ch);
-  return (c >= 'A' && c <= 'Z') || c == ':' || c == '_' || c >= 0x61;
-}
-
 const char* SkipSpace(const char* p, const char* end) {
   while (p < end && IsSpace(static_cast<unsigned char>(*p))) ++p;
   return p;

@@ -14,6 +14,13 @@ inline bool IsSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Whether "<" followed by this byte opens a start tag: a letter, ":", "_", or any byte from "a"
+// (0x61) up, which takes in every byte of 0x80 and above.
+inline bool IsStartTagChar(char ch) {
+  unsigned char c = static_cast<unsigned char>(ch);
+  return (c >= 'A' && c <= 'Z') || c == ':' || c == '_' || c >= 0x61;
+}
+
 // Bytes of the character at p (1 or 2): a GBK lead byte (0x81-0xFE) followed by a trail byte
 // (0x40-0x7E, 0x80-0xFE) is one character. No delimiter of the markup (below 0x40) can be a trail
 // byte, so a lone lead byte never swallows a "<", ">", quote or "=".

@@ -11,6 +11,7 @@
 
 #include "client/store/XmlDoc.h"
 #include "client/store/XmlText.h"
+#include "tests/store/XmlDocProbe.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -118,6 +119,31 @@ TEST(XmlUtf8, DecodingTable) {
   std::string utf8 = xml::BytesToUtf8(all.data(), all.size());
   EXPECT_EQ(utf8.size(), 127u + 2 * 128u);
   EXPECT_EQ(xml::Utf8ToBytes(utf8.data(), utf8.size()), all);
+}
+
+TEST_F(XmlFile, LargeFileEditedAtTheTopSavesExactly) {
+  const std::string decl = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n";
+  std::string items;
+  for (int i = 0; i < 300; ++i) items += "<ITEM user=\"u" + std::to_string(i) + "\" end_time=\"\"/>\r\n";
+  std::string path = File("2009-03.xml");
+  Write(path, decl + "<record>\r\n" + items + "</record>\r\n");
+  CXmlDoc doc;
+  ASSERT_TRUE(doc.LoadFile(path.c_str()));
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(doc.FindElement("record") && doc.EnterElement() && doc.FindElement("ITEM"));
+    ASSERT_TRUE(doc.InsertElement("ITEM") && doc.SetAttribute("user", "new") &&
+                doc.SetAttribute("end_time", ""));
+    ASSERT_TRUE(doc.LeaveElement());
+    doc.RewindLevel();
+    items = "<ITEM user=\"new\" end_time=\"\"/>\r\n" + items;
+  }
+  ASSERT_TRUE(doc.FindElement() && doc.FindChildElement("ITEM") && doc.FindChildElement("ITEM"));
+  ASSERT_TRUE(doc.RemoveChildElement());
+  items.erase(0, items.find("\r\n") + 2);
+  EXPECT_EQ(CXmlDocProbe::SameAsFreshIndex(doc), "");
+  ASSERT_TRUE(doc.SaveFile(path.c_str()));
+  EXPECT_EQ(Read(path), decl + "<record>\r\n" + items + "</record>\r\n");
+  EXPECT_EQ(doc.GetDocText(), Read(path));
 }
 
 TEST_F(XmlFile, LoadMessagesAndFailures) {

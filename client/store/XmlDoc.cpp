@@ -315,10 +315,14 @@ bool CXmlDoc::SetDocText(const char* text) {
     m_error = "Incorrect document length at offset " + Offset(kMaxTextLength);
     return false;
   }
-  m_front = FrontRoom(length);
-  m_storage.reserve(m_front + length);
-  m_storage.assign(m_front, '\0');
-  m_storage.append(text ? text : "", length);
+  // A new string, not the old one refilled: the text may be this document's own.
+  size_t front = FrontRoom(length);
+  std::string storage;
+  storage.reserve(front + length);
+  storage.assign(front, '\0');
+  storage.append(text ? text : "", length);
+  m_storage.swap(storage);
+  m_front = front;
   return IndexText(std::string());
 }
 

@@ -10,7 +10,9 @@
 // (or an empty string) and leaves the positions as they were. Nothing throws.
 //
 // A text that is not well formed is still indexed as far as it goes, and navigation and editing
-// work on what was indexed. GetError() then holds the first error of the parse, one of:
+// work on what was indexed. GetError() then holds the first error of the parse, unless the text
+// has no element ("No root element") or more than one at the top ("Root element has sibling"),
+// which take its place; the texts are:
 //   "Empty document", "No root element", "Root element has sibling",
 //   "Element '%s' at offset %d not ended",
 //   "End tag '%s' at offset %d does not match start tag '%s' at offset %d",
@@ -20,7 +22,8 @@
 //     "Processing instruction", "Comment", "Doctype" or "tag".
 // A start tag of 4 MiB or more, or an end tag of 1024 bytes or more, cannot be indexed: it is
 // skipped like any bad node and reported as "Incorrect start tag length at offset %d" or
-// "Incorrect end tag length at offset %d". An edit that would make such a tag is refused.
+// "Incorrect end tag length at offset %d". An edit that would make such a tag is refused, and a text
+// of 2 GiB or more is not taken ("Incorrect document length at offset 2147483647").
 //
 // A document is used by one thread at a time, reads included (they share a small lookup cache).
 #pragma once
@@ -63,8 +66,9 @@ class CXmlDoc {
   // From the element after the current one (or the first of the level), finds the next element of
   // that name (any element when the name is null or empty) and makes it current.
   bool FindElement(const char* name = nullptr);
-  // Finds the next child of that name under the current element (finding a current element first
-  // when there is none) and makes it the child.
+  // Finds the next child of that name under the current element and makes it the child. When there
+  // is no current element it first finds one (as FindElement()), which stays found even when no
+  // child matches.
   bool FindChildElement(const char* name = nullptr);
   // Steps into the current element (its child becomes current) and back out.
   bool EnterElement();

@@ -72,6 +72,16 @@ TEST(XmlDocParse, WellFormednessErrorTextAndTree) {
   }
 }
 
+TEST(XmlDocParse, OwnTextCanBeSetAgain) {
+  std::string text = "<r>" + std::string(10000, ' ') + "<a/></r>";
+  CXmlDoc doc;
+  doc.SetDocText(text.c_str());
+  ASSERT_TRUE(doc.FindElement() && doc.AddChildElement("b"));
+  std::string edited = doc.GetDocText();
+  EXPECT_TRUE(doc.SetDocText(doc.GetDocText().c_str()));
+  EXPECT_EQ(doc.GetDocText(), edited);
+}
+
 TEST(XmlDocParse, NullTextAndNewDocumentAreEmpty) {
   CXmlDoc doc;
   EXPECT_EQ(doc.GetError(), "Empty document");

@@ -425,7 +425,8 @@ bool ReplaceFile(const std::string& temp, const std::string& path, int* error) {
   std::FILE* existing = std::fopen(path.c_str(), "rb");
   if (!existing) return false;
   std::fclose(existing);
-  std::string aside = path + ".bak";
+  // Names of the engine's own, so that no file of the user's ("config.xml.bak") is ever touched.
+  std::string aside = path + ".old~";
   std::remove(aside.c_str());
   if (std::rename(path.c_str(), aside.c_str()) != 0) {
     *error = errno;
@@ -465,7 +466,7 @@ bool CXmlDoc::SaveFile(const char* path) {
     m_error = SystemErrorText(errno);
     return false;
   }
-  std::string temp = std::string(path) + ".tmp";
+  std::string temp = std::string(path) + ".new~";
   std::FILE* file = std::fopen(temp.c_str(), "wb");
   if (!file) {
     m_error = SystemErrorText(errno);

@@ -54,7 +54,7 @@ class CXmlDoc {
   bool LoadFile(const char* path);
 
   // Writes the text (converted to UTF-8 under the same rule as LoadFile) through a temporary file
-  // beside it ("<path>.tmp"; on Windows the old file is moved to "<path>.bak" for the moment of
+  // beside it ("<path>.new~"; on Windows the old file is moved to "<path>.old~" for the moment of
   // the swap). The file is replaced only when every byte has been written; on any failure the old
   // file stays as it was. True with GetError() "<n> bytes" (the bytes written); false with the
   // system's message when the file cannot be created, written or replaced.

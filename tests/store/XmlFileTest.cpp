@@ -199,6 +199,21 @@ TEST_F(XmlFile, SaveReplacesOnlyWhenComplete) {
   EXPECT_EQ(Read(path), "");
 }
 
+// Saving goes through files of the engine's own beside the target; files of the user's that merely
+// look like backups or temporaries are never touched.
+TEST_F(XmlFile, SavingLeavesTheUsersNeighbouringFilesAlone) {
+  std::string path = File("config.xml");
+  Write(path, "old");
+  for (const char* suffix : {".bak", ".tmp", ".old", "~"}) Write(path + suffix, suffix);
+  CXmlDoc doc;
+  doc.SetDocText("<?xml encoding=\"GB2312\"?><new/>");
+  ASSERT_TRUE(doc.SaveFile(path.c_str()));
+  ASSERT_TRUE(doc.SaveFile(path.c_str()));
+  EXPECT_EQ(Read(path), doc.GetDocText());
+  for (const char* suffix : {".bak", ".tmp", ".old", "~"}) EXPECT_EQ(Read(path + suffix), suffix);
+  EXPECT_EQ(FilesInFolder(), 5u);
+}
+
 #ifndef _WIN32
 TEST_F(XmlFile, ShortWriteKeepsTheOldFile) {
   std::string path = File("record.xml");

@@ -111,12 +111,17 @@ Row Measure(int lines) {
     doc.SetDocText(text.c_str());
     row.query[0] = Best(reps, [&] {
       size_t sum = 0;
+      std::string value;
       doc.RewindLevel();
       doc.FindElement("record");
       doc.EnterElement();
       while (doc.FindElement("ITEM")) {
-        sum += doc.GetAttribute("user").size() + doc.GetAttribute("start_time").size() +
-               doc.GetAttribute("end_time").size();
+        doc.GetAttribute("user", value);
+        sum += value.size();
+        doc.GetAttribute("start_time", value);
+        sum += value.size();
+        doc.GetAttribute("end_time", value);
+        sum += value.size();
       }
       doc.LeaveElement();
       sums[0] = sum;

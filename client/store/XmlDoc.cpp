@@ -565,8 +565,9 @@ size_t CXmlDoc::ScanNameLength(const XmlRecord& r) const {
   return static_cast<size_t>(p - begin);
 }
 
-std::string CXmlDoc::AttributeOf(int rec, const char* name) const {
-  if (!rec || !name) return std::string();
+bool CXmlDoc::AttributeOf(int rec, const char* name, std::string& value) const {
+  value.clear();
+  if (!rec || !name) return false;
   const char* text = Text();
   const XmlRecord& r = m_index[rec];
   // The attributes are read inside the tag only: never past its closing ">" or "/>".
@@ -602,16 +603,35 @@ std::string CXmlDoc::AttributeOf(int rec, const char* name) const {
     if (slot != &beyond) ++m_cachedCount;
     if (matches(*slot)) found = slot;
   }
-  if (!found) return std::string();
-  return xml::Unescaped(text + found->valueBegin, found->valueEnd - found->valueBegin);
+  if (!found) return false;
+  const char* valueText = text + found->valueBegin;
+  size_t valueLength = found->valueEnd - found->valueBegin;
+  if (std::memchr(valueText, '&', valueLength)) {
+    xml::AppendUnescaped(value, valueText, valueLength);
+  } else {
+    value.assign(valueText, valueLength);
+  }
+  return true;
 }
 
 std::string CXmlDoc::GetAttribute(const char* name) const {
-  return AttributeOf(m_current, name);
+  std::string value;
+  AttributeOf(m_current, name, value);
+  return value;
+}
+
+bool CXmlDoc::GetAttribute(const char* name, std::string& value) const {
+  return AttributeOf(m_current, name, value);
 }
 
 std::string CXmlDoc::GetChildAttribute(const char* name) const {
-  return AttributeOf(m_child, name);
+  std::string value;
+  AttributeOf(m_child, name, value);
+  return value;
+}
+
+bool CXmlDoc::GetChildAttribute(const char* name, std::string& value) const {
+  return AttributeOf(m_child, name, value);
 }
 
 std::string CXmlDoc::TextOf(int rec) const {

@@ -77,6 +77,10 @@ class CXmlDoc {
   // Attribute values, entities decoded; empty when there is no such element or attribute.
   std::string GetAttribute(const char* name) const;
   std::string GetChildAttribute(const char* name) const;
+  // The same into a string the caller keeps, so that reading many records reuses its buffer.
+  // True when the attribute exists (value then holds it), false otherwise (value empty).
+  bool GetAttribute(const char* name, std::string& value) const;
+  bool GetChildAttribute(const char* name, std::string& value) const;
   // Replaces the attribute's value (a null value is empty), or appends the attribute after the
   // last one. False when there is no current element, when the name is empty or holds whitespace,
   // a quote or one of < > / = ?, or when the start tag would grow to 4 MiB or change its extent.
@@ -126,7 +130,7 @@ class CXmlDoc {
   bool IndexText(const std::string& kept);
   int LevelUnder(int parent) const;
 
-  std::string AttributeOf(int rec, const char* name) const;
+  bool AttributeOf(int rec, const char* name, std::string& value) const;
   std::string TextOf(int rec) const;
   bool IsEmptyTag(const XmlRecord& r) const;
   size_t ScanNameLength(const XmlRecord& r) const;

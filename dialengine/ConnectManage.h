@@ -43,7 +43,9 @@ class LINKWELL_API CConnectManage {
   // Copies each non-null argument into the dialer, cut to 49, 49 and 99 bytes. Without a dialer it
   // does nothing.
   void SetConnectInfo(char* user, char* password, char* entry);
-  // The dialer's Connect, or 0 without a dialer.
+  // The dialer's Connect, or 0 without a dialer. When a RAS dial fails, GetLastError() on the
+  // calling thread answers its remote-access error code (691: user name or password refused);
+  // without a dialer the last error is left as it was.
   int Connect();
   // The dialer's GetConnectState, or 0 without a dialer.
   int GetConnectState();

@@ -23,7 +23,8 @@ class LINKWELL_API CDial {
 
   // 1 when a RAS connection is up.
   virtual int GetConnectState() = 0;
-  // Dials synchronously: 1 when dialled, 0 when the dial failed.
+  // Dials synchronously: 1 when dialled, 0 when the dial failed. A RAS dialer that fails leaves
+  // the remote-access error code as the calling thread's last error (GetLastError).
   virtual int Connect() = 0;
   // Hangs up; returns the result of the final network check.
   virtual int Close() = 0;

@@ -106,6 +106,9 @@ int CRasDial::Connect() {
     SetCtrlEnable(kButtonConnect, 1);
     SetMenuEnable(kMenuDial, kItemDial);
     m_connecting = 0;
+    // The caller tells a refused password (691) from a line fault by this code; the window calls
+    // above may have changed the thread's last error, so it is set last.
+    SetLastError(result);
     return 0;
   }
 

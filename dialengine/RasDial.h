@@ -20,6 +20,7 @@ class CRasDial : public CDial {
   int GetConnectState() override;
   // Dials the entry synchronously with the stored credentials, writing progress into the host window.
   // 1 when connected; 0 with "连接错误!\r\n" and the system's text on the message line otherwise.
+  // After a failure the calling thread's last error (GetLastError) is the remote-access error code.
   int Connect() override;
   // Hangs up its own connection and every listed connection of the default entry, waiting up to
   // kHangUpWaitMs for each to go while dispatching the calling thread's messages; writes the

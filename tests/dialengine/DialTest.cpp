@@ -133,6 +133,24 @@ TEST_F(DialTest, FailedDialReportsTheSystemTextAndReenablesOnlyConnect) {
   }
 }
 
+TEST_F(DialTest, FailedDialLeavesTheErrorCodeAsTheThreadsLastError) {
+  for (DWORD error : {691u, 678u, 629u}) {
+    InstallFakeSystem();
+    Fake().dialResult = error;
+    Fake().dialLeavesHandle = error == 678;
+    CConnectManage manager;
+    manager.SetConnectType(kConnectTypeRas);
+    SetLastError(0);
+    EXPECT_EQ(manager.Connect(), 0) << error;
+    EXPECT_EQ(GetLastError(), error);
+  }
+  // A manager without a dialer leaves the last error alone.
+  CConnectManage empty;
+  SetLastError(1234);
+  EXPECT_EQ(empty.Connect(), 0);
+  EXPECT_EQ(GetLastError(), 1234u);
+}
+
 TEST_F(DialTest, LongSystemTextIsCutToTheMessageBuffer) {
   Fake().dialResult = 691;
   Fake().errorTextPrefix = std::string(400, 'x');

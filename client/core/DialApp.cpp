@@ -13,7 +13,9 @@ CDialApp::CDialApp() {}
 
 CDialApp::~CDialApp() {}
 
-void CDialApp::OpenMessageStore() {}
+void CDialApp::OpenMessageStore() {
+  m_messages.Open();
+}
 
 bool CDialApp::ActivateRunningInstance() {
   for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window != nullptr;
@@ -56,7 +58,7 @@ int CDialApp::Run() {
   const bool ole = SUCCEEDED(OleInitialize(nullptr));
 
   {
-    CMainDlg main(m_config, m_manager);
+    CMainDlg main(m_config, m_manager, &m_messages);
     main.DoModal(nullptr);
   }
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "client/core/ui/Handles.h"
+#include "client/messaging/MessageStore.h"
 #include "client/store/ConfigStore.h"
 #include "dialengine/ConnectManage.h"
 
@@ -25,16 +26,18 @@ class CDialApp {
 
   CConfigStore& Config() { return m_config; }
   CConnectManage& Manager() { return m_manager; }
+  CMessageStore& Messages() { return m_messages; }
 
   // Brings the window of a running instance forward (restoring it from the tray when hidden).
   // False when no window carries the instance property.
   static bool ActivateRunningInstance();
 
  private:
-  // The message store is opened here.
+  // Opens "MessageInfo.xml" beside the program, creating it when missing.
   void OpenMessageStore();
 
   CConfigStore m_config;
   CConnectManage m_manager;
+  CMessageStore m_messages;
   ui::CHandle m_mutex;
 };

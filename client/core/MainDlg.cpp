@@ -11,10 +11,13 @@
 
 #include "client/core/AboutDlg.h"
 #include "client/core/AppTexts.h"
+#include "client/core/RasQueries.h"
 #include "client/core/Skin.h"
+#include "client/core/SupervisionTexts.h"
 #include "client/core/ToolbarResource.h"
 #include "client/core/ui/Controls.h"
 #include "client/core/ui/Text.h"
+#include "client/messaging/MessageClient.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "client/store/ProgramFolder.h"
@@ -96,16 +99,21 @@ RECT FromDock(const dock::Rect& r) {
 
 }  // namespace
 
-CMainDlg::CMainDlg(CConfigStore& config, CConnectManage& manager)
+CMainDlg::CMainDlg(CConfigStore& config, CConnectManage& manager, CMessageStore* messages)
     : CDialogBase(IDD_MAIN),
       m_config(config),
       m_manager(manager),
+      m_messageClient(new CMessageClient(messages)),
       m_loginPage(config, manager),
       m_shortcutPage(IDD_SHORTCUT_PAGE),
       m_contactPage(IDD_CONTACT_PAGE) {}
 
 CMainDlg::~CMainDlg() {
   if (m_hwnd != nullptr && !IsModal()) DestroyWindow(m_hwnd);
+}
+
+void CMainDlg::ReplaceMessageClient(std::unique_ptr<CMessageClient> client) {
+  if (client) m_messageClient = std::move(client);
 }
 
 HWND CMainDlg::Page(int index) const {
@@ -306,14 +314,23 @@ void CMainDlg::AddTrayIcon() {
   m_tray.Add(m_hwnd, app::kTrayIconId, app::kTrayCallbackMessage, m_trayOfflineIcon.Get(), app::kTitle);
 }
 
-// Connection supervision (the watchers and the start-up scan) starts here.
-void CMainDlg::StartSupervision() {}
+void CMainDlg::StartSupervision() {
+  m_supervisionCode = m_loginPage.StartSupervision(m_hwnd, m_toolbar);
+}
 
 // The network-wait thread of the update check starts here; its handle goes to m_networkWaitThread.
 void CMainDlg::StartNetworkWait() {}
 
-// The message client is handed to the login page here.
-void CMainDlg::HandOverMessageClient() {}
+// Only a started client has the socket the notices go through. Without it the client works on
+// without notices, after the user has been told why once.
+void CMainDlg::HandOverMessageClient() {
+  try {
+    m_messageClient->StartReceiver(m_hwnd);
+    m_loginPage.SetMessageClient(m_messageClient.get());
+  } catch (const Exception& failure) {
+    MessageBoxA(m_hwnd, failure.GetText(), app::kNotice, MB_OK | MB_ICONERROR);
+  }
+}
 
 void CMainDlg::ConnectAutomatically() {
   if (m_config.GetAutoconnect() != 0 && m_loginPage.HasCredentials() != 0) m_loginPage.OnConnect();
@@ -363,8 +380,10 @@ void CMainDlg::StopNetworkWait() {
   m_networkWaitThread.Reset();
 }
 
-// The watchers stop here; the current record is closed, the offline notice sent and the line hung up.
-void CMainDlg::StopSupervision() {}
+void CMainDlg::StopSupervision() {
+  m_loginPage.StopSupervision();
+  m_messageClient->StopKeepAlive();
+}
 
 bool CMainDlg::OnCommand(int id, int code, HWND control) {
   if (id == IDC_CAPTION_MINIMIZE || id == IDC_CAPTION_CLOSE) {
@@ -510,23 +529,16 @@ void CMainDlg::ShowTrayMenu() {
 }
 
 std::string CMainDlg::TrayTipText() const {
-  std::string tip = app::kTitle;
-  if (m_connected) {
-    tip += "\r\nIP地址：" + ConnectionIpText() + "\r\n速度：" + LinkSpeedText();
-  } else {
-    tip += "\r\n未通过本软件拨号";
-  }
-  return tip;
+  if (!m_connected) return ::TrayTipText(false, std::string(), std::string());
+  return ::TrayTipText(true, ConnectionIpText(), LinkSpeedText());
 }
 
-// Filled by connection supervision from the system's interface table.
 std::string CMainDlg::LinkSpeedText() const {
-  return std::string();
+  return ::LinkSpeedText();
 }
 
-// Filled by connection supervision from the dial connection's IP projection.
 std::string CMainDlg::ConnectionIpText() const {
-  return std::string();
+  return DefaultEntryIpText();
 }
 
 void CMainDlg::OnTrayCallback(UINT mouseMessage) {
@@ -558,12 +570,15 @@ void CMainDlg::OnDialConnected() {
   m_tray.ShowBalloon("远岸宽带拨号客户端已连接", LinkSpeedText().c_str(), 100);
   m_tray.SetIcon(m_trayOnlineIcon.Get());
   PostMessageA(m_hwnd, WM_KILLFOCUS, 0, 0);
+  // The provider learns the subscriber is still there while the connection is up.
+  if (m_messageClient->IsReceiving()) m_messageClient->StartKeepAlive();
 }
 
 void CMainDlg::OnDialDisconnected() {
   m_connected = false;
   m_tray.ShowBalloon("", "远岸宽带拨号客户端连接已断开", 100);
   m_tray.SetIcon(m_trayOfflineIcon.Get());
+  m_messageClient->StopKeepAlive();
 }
 
 void CMainDlg::OnMoving(RECT* proposed) {

@@ -7,6 +7,7 @@
 // slides out of sight until the mouse touches it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "client/core/Docking.h"
@@ -20,6 +21,8 @@
 
 class CConfigStore;
 class CConnectManage;
+class CMessageClient;
+class CMessageStore;
 
 class CMainDlg : public ui::CDialogBase {
  public:
@@ -27,8 +30,13 @@ class CMainDlg : public ui::CDialogBase {
   enum { kHoverTimer = 1, kSlideTimer = 2, kShutdownTimer = 4 };
   static constexpr int kPageCount = 4;
 
-  CMainDlg(CConfigStore& config, CConnectManage& manager);
+  // messages: the application's message store, handed to the message client (may be null).
+  CMainDlg(CConfigStore& config, CConnectManage& manager, CMessageStore* messages = nullptr);
   ~CMainDlg() override;
+
+  // Replaces the message client that the window starts and hands to the login page; call before
+  // the window is created.
+  void ReplaceMessageClient(std::unique_ptr<CMessageClient> client);
 
   // The tray menu (menu 130's first sub-menu) with its connect, disconnect and statistics items
   // in the states of main menu 0 item 0, menu 0 item 2 and menu 1 item 2. The caller owns the
@@ -36,9 +44,17 @@ class CMainDlg : public ui::CDialogBase {
   HMENU CreateTrayMenu(HMENU* owner) const;
   // The tray tooltip for the current state.
   std::string TrayTipText() const;
+  // The link speed of the first network interface ("%ldMbps"); empty when it cannot be read.
+  std::string LinkSpeedText() const;
+  // The IP address of the default entry's connection; empty when there is none.
+  std::string ConnectionIpText() const;
 
   // State, for the message handlers and the tests.
   bool IsConnected() const { return m_connected; }
+  // What starting the supervision returned (0, or the negative code of what failed).
+  int SupervisionStartCode() const { return m_supervisionCode; }
+  CLoginPage& LoginPage() { return m_loginPage; }
+  CMessageClient& MessageClient() { return *m_messageClient; }
   int DockedEdge() const { return m_dockedEdge; }
   bool IsHoverShown() const { return m_hoverShown; }
   long SavedHeight() const { return m_savedHeight; }
@@ -109,13 +125,10 @@ class CMainDlg : public ui::CDialogBase {
   void PaintBackground(HDC dc);
   void DrawCaptionButton(const DRAWITEMSTRUCT* item);
 
-  // The link speed of the first network interface ("%ldMbps"); empty until it can be measured.
-  std::string LinkSpeedText() const;
-  // The IP address of the dial connection; empty when there is none.
-  std::string ConnectionIpText() const;
-
   CConfigStore& m_config;
   CConnectManage& m_manager;
+  // Declared before the login page, which sends through it: it goes after the page's workers.
+  std::unique_ptr<CMessageClient> m_messageClient;
   CLoginPage m_loginPage;
   CPageBase m_shortcutPage;
   CNavigationPage m_navigationPage;
@@ -141,6 +154,7 @@ class CMainDlg : public ui::CDialogBase {
   UINT m_taskbarCreated = 0;
 
   bool m_connected = false;
+  int m_supervisionCode = 0;
   int m_dockedEdge = dock::kNone;
   bool m_hoverShown = false;
   bool m_slideHiding = false;

@@ -18,9 +18,6 @@
 
 namespace {
 
-// Static storage: the engine expects its manager zero-filled.
-CConnectManage g_manager;
-
 std::string TempConfigPath() {
   char folder[MAX_PATH] = {};
   GetTempPathA(sizeof(folder), folder);
@@ -69,7 +66,10 @@ class MainDlgTest : public ::testing::Test {
   void SetUp() override {
     DeleteFileA(TempConfigPath().c_str());
     m_config = new CConfigStore(TempConfigPath());
-    m_dialog = new CMainDlg(*m_config, g_manager);
+    // A manager of its own for each window: the engine keeps the first page that registers for
+    // the entry names, and an earlier test's page is gone.
+    m_manager = new CConnectManage();
+    m_dialog = new CMainDlg(*m_config, *m_manager);
     m_window = m_dialog->Create(nullptr);
     ASSERT_NE(m_window, nullptr);
     ShowWindow(m_window, SW_SHOW);
@@ -78,6 +78,7 @@ class MainDlgTest : public ::testing::Test {
 
   void TearDown() override {
     delete m_dialog;
+    delete m_manager;
     delete m_config;
     DeleteFileA(TempConfigPath().c_str());
     Pump();
@@ -119,6 +120,7 @@ class MainDlgTest : public ::testing::Test {
   }
 
   CConfigStore* m_config = nullptr;
+  CConnectManage* m_manager = nullptr;
   CMainDlg* m_dialog = nullptr;
   HWND m_window = nullptr;
 };

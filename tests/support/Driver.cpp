@@ -193,6 +193,10 @@ CClient::~CClient() {
 }
 
 bool CClient::Start(std::string* error) {
+  return Prepare(error) && Launch(error);
+}
+
+bool CClient::Prepare(std::string* error) {
   const std::string build = BuildDir();
   if (build.empty()) {
     if (error) *error = "QUILLON_BUILD_DIR is not set";
@@ -222,10 +226,24 @@ bool CClient::Start(std::string* error) {
   for (const std::string& standIn : standIns) {
     if (FileExists(standIn) && CopyFileA(standIn.c_str(), (m_folder + "rasapi32.dll").c_str(), FALSE)) break;
   }
+  return true;
+}
+
+bool CClient::Launch(std::string* error) {
+  if (m_folder.empty()) {
+    if (error) *error = "the program folder is not laid out";
+    return false;
+  }
+  if (m_process != nullptr) {
+    if (IsRunning()) Stop();
+    CloseHandle(m_process);
+    m_process = nullptr;
+    m_main = nullptr;
+  }
   // The stand-in beside the program wins; without it the client still starts on Wine's own.
   SetEnvironmentVariableA("WINEDLLOVERRIDES", "mshtml=d;mscoree=d;rasapi32=n,b");
 
-  m_process = Launch(m_folder, &m_pid);
+  m_process = driver::Launch(m_folder, &m_pid);
   if (m_process == nullptr) {
     if (error) *error = "cannot start " + m_folder + "Quillon.exe";
     return false;
@@ -233,8 +251,32 @@ bool CClient::Start(std::string* error) {
   return true;
 }
 
+std::string CClient::ReadFile(const std::string& name) const {
+  HANDLE file = CreateFileA((m_folder + name).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+bool CClient::WriteFile(const std::string& name, const std::string& bytes) const {
+  HANDLE file = CreateFileA((m_folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
 HANDLE CClient::StartAnother() const {
-  return Launch(m_folder, nullptr);
+  return driver::Launch(m_folder, nullptr);
 }
 
 HWND CClient::WaitForMainWindow(DWORD timeoutMs) {
@@ -296,6 +338,27 @@ bool CClient::Type(int id, const std::string& text) const {
   DWORD_PTR ignored = 0;
   return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
                              5000, &ignored) != 0;
+}
+
+bool CClient::SelectComboItem(int id, int index) const {
+  HWND combo = Control(id);
+  if (combo == nullptr) return false;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG, 5000,
+                           &result) ||
+      static_cast<int>(result) != index) {
+    return false;
+  }
+  return PostMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                      reinterpret_cast<LPARAM>(combo)) != FALSE;
+}
+
+bool CClient::ClickCheckBox(int id) const {
+  HWND box = Control(id);
+  if (box == nullptr) return false;
+  // BM_CLICK presses and releases the button as the mouse does; posted, so that the test never
+  // waits for what the click starts.
+  return PostMessageA(box, BM_CLICK, 0, 0) != FALSE;
 }
 
 std::string CClient::Text(int id) const {

@@ -49,6 +49,11 @@ class CClient {
   // built, "DefaultAD.html", the RAS stand-in when built) and starts the client there. Returns
   // false with a reason in error.
   bool Start(std::string* error = nullptr);
+  // The two halves of Start: lay out the folder afresh (so that a test can put files such as
+  // "config.xml" into it), then start the client in the folder as it stands. Launch also starts
+  // the client again after an earlier one of this object ended, keeping what it wrote.
+  bool Prepare(std::string* error = nullptr);
+  bool Launch(std::string* error = nullptr);
   // Starts one more Quillon.exe in the same folder; returns its process handle (caller closes),
   // or null.
   HANDLE StartAnother() const;
@@ -61,6 +66,10 @@ class CClient {
   HANDLE Process() const { return m_process; }
   // The program folder (Windows form, ending in a backslash).
   const std::string& Folder() const { return m_folder; }
+  // Reads a file of the program folder (name relative to it) byte for byte; empty when missing.
+  std::string ReadFile(const std::string& name) const;
+  // Writes a file into the program folder, replacing it; false when it cannot be written.
+  bool WriteFile(const std::string& name, const std::string& bytes) const;
   bool IsRunning() const;
   // Waits for the process to end; its exit code goes to exitCode when given.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
@@ -73,6 +82,11 @@ class CClient {
   bool ClickAt(int id, int x, int y) const;
   // Types text into the edit or editable combo box with that id (replacing its text).
   bool Type(int id, const std::string& text) const;
+  // Selects the item at index of the combo box with that id, as a click in its list does (the
+  // owner hears of the changed selection).
+  bool SelectComboItem(int id, int index) const;
+  // A click on a check box: its check changes and its owner hears of the click.
+  bool ClickCheckBox(int id) const;
   // The text of the control with that id; empty when it does not exist.
   std::string Text(int id) const;
   HWND Control(int id) const;

@@ -1,0 +1,38 @@
+// The client's own questions to the remote-access service and the IP helper: which connection is
+// the default entry's, its address, its traffic counters, and the link speed.
+#pragma once
+
+#include <windows.h>
+
+#include <ras.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The phone-book entry the client dials and watches.
+extern const char kDefaultEntryName[];  // "pppoe_vorlan_default_entry"
+
+// The active connections, with room for capacity of them; empty when the listing fails or there
+// is none.
+std::vector<RASCONNA> ListConnections(DWORD capacity);
+
+// The first active connection of the default entry among up to 10 listed ones; null when none.
+HRASCONN FindDefaultEntryConnection();
+
+// The IP address of a connection's PPP IP projection; empty when it cannot be read.
+std::string ConnectionIpAddress(HRASCONN connection);
+
+// The IP address of the default entry's connection; empty when there is none.
+std::string DefaultEntryIpText();
+
+// Reads the 32-bit byte counters of a connection (as the subscriber sees them); false when the
+// statistics cannot be read.
+bool ReadConnectionStatistics(HRASCONN connection, uint32_t* sent, uint32_t* received);
+
+// True while the system reports the connection connected; false once its handle is no longer
+// valid, or when its state cannot be read.
+bool IsConnectionUp(HRASCONN connection);
+
+// The speed of the first row of the interface table, "%ldMbps"; empty when the table cannot be read.
+std::string LinkSpeedText();

@@ -1,0 +1,86 @@
+#include "client/core/WorkerThreads.h"
+
+#include <memory>
+
+namespace {
+
+struct WorkerStart {
+  std::function<void()> work;
+  CWorkerThreads* owner;
+};
+
+// How long a wait lasts before it looks at the queue again, in case a message arrived between
+// the look and the wait.
+constexpr DWORD kRecheckMs = 100;
+
+}  // namespace
+
+void WaitDeliveringSentMessages(HANDLE object) {
+  if (object == nullptr) return;
+  for (;;) {
+    MSG message;
+    // Any look at the queue delivers the messages sent to this thread; PM_QS_SENDMESSAGE leaves
+    // posted ones where they are.
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, kRecheckMs, QS_SENDMESSAGE);
+    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED || result == WAIT_ABANDONED_0) return;
+  }
+}
+
+CWorkerThreads::CWorkerThreads() {
+  InitializeCriticalSection(&m_lock);
+  m_idle = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+}
+
+CWorkerThreads::~CWorkerThreads() {
+  WaitUntilIdle();
+  // The last worker signals idleness inside the lock; once it has left the lock, nothing of it
+  // touches this object any more.
+  EnterCriticalSection(&m_lock);
+  LeaveCriticalSection(&m_lock);
+  if (m_idle != nullptr) CloseHandle(m_idle);
+  DeleteCriticalSection(&m_lock);
+}
+
+bool CWorkerThreads::Start(std::function<void()> work) {
+  std::unique_ptr<WorkerStart> start(new WorkerStart{std::move(work), this});
+  EnterCriticalSection(&m_lock);
+  ++m_running;
+  if (m_idle != nullptr) ResetEvent(m_idle);
+  LeaveCriticalSection(&m_lock);
+  HANDLE thread = CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr);
+  if (thread == nullptr) {
+    Finished();
+    return false;
+  }
+  start.release();
+  CloseHandle(thread);
+  return true;
+}
+
+DWORD WINAPI CWorkerThreads::ThreadMain(LPVOID param) {
+  std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(param));
+  CWorkerThreads* owner = start->owner;
+  start->work();
+  start.reset();
+  // The last thing a worker touches: once the count is 0 the owner may be gone.
+  owner->Finished();
+  return 0;
+}
+
+void CWorkerThreads::Finished() {
+  EnterCriticalSection(&m_lock);
+  if (--m_running == 0 && m_idle != nullptr) SetEvent(m_idle);
+  LeaveCriticalSection(&m_lock);
+}
+
+void CWorkerThreads::WaitUntilIdle() {
+  WaitDeliveringSentMessages(m_idle);
+}
+
+int CWorkerThreads::Running() {
+  EnterCriticalSection(&m_lock);
+  const int running = m_running;
+  LeaveCriticalSection(&m_lock);
+  return running;
+}

@@ -106,15 +106,19 @@ void CDialSequence::Disconnect() {
   ++m_userDisconnects;
   if (m_interrupt != nullptr) SetEvent(m_interrupt);
   CloseRecord(ConnectionEnd::kNormal);
+  const unsigned recordsAtCommand = RecordsOpened();
   std::string user;
   GetCredentials(&user, nullptr);
-  m_workers.Start([this, user] { RunHangUp(user); });
+  m_workers.Start([this, user, recordsAtCommand] { RunHangUp(user, recordsAtCommand); });
 }
 
-void CDialSequence::RunHangUp(const std::string& user) {
+void CDialSequence::RunHangUp(const std::string& user, unsigned recordsAtCommand) {
   if (!AcquireDialLock()) return;
   hangUp.store(1);
   dialing.store(0);
+  // A dial (or redial) that held the lock when the command came has opened a record since; the
+  // line it brought up is hung up now, and nothing else would ever close that record.
+  if (RecordsOpened() != recordsAtCommand) CloseRecord(ConnectionEnd::kNormal);
   if (CMessageClient* client = m_messageClient.load()) client->SendOfflineNotice(user.c_str());
   m_manager.Close();
   ReleaseDialLock();
@@ -134,6 +138,7 @@ void CDialSequence::OpenRecord(const std::string& user, bool connected) {
   std::lock_guard<std::mutex> guard(m_recordLock);
   m_record = OpenConnectionRecord(user.c_str(), ip.c_str());
   m_recordState = RecordState::kOurs;
+  ++m_recordsOpened;
   if (connected && connection != nullptr) {
     m_trafficConnection = nullptr;
     SampleLocked(connection);
@@ -183,6 +188,11 @@ void CDialSequence::CloseRecord(ConnectionEnd end) {
   CloseConnectionRecord(end, sent.c_str(), received.c_str(), id);
   m_recordState = RecordState::kNone;
   m_record = ConnectionRecordId();
+}
+
+unsigned CDialSequence::RecordsOpened() {
+  std::lock_guard<std::mutex> guard(m_recordLock);
+  return m_recordsOpened;
 }
 
 ConnectionRecordId CDialSequence::CurrentRecord() {

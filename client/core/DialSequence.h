@@ -44,7 +44,8 @@ class CDialSequence {
   void StartDial(const std::string& user, const std::string& dialPassword);
   // The disconnect command: ends a redial loop in progress, closes the current record as a normal
   // end with the connection's traffic, and starts the hang-up worker, which sends the offline
-  // notice and hangs up under the dial lock.
+  // notice and hangs up under the dial lock. A dial that was still running when the command came
+  // opens its record before the hang-up; the hang-up worker closes that one as a normal end.
   void Disconnect();
 
   // Takes the dial lock, waiting without limit; false (lock not taken) once stopping.
@@ -107,7 +108,9 @@ class CDialSequence {
   enum class RecordState { kNone, kOurs, kUnidentified };
 
   void RunDial(const std::string& user, const std::string& password);
-  void RunHangUp(const std::string& user);
+  // recordsAtCommand: the number of records opened when the disconnect command was given.
+  void RunHangUp(const std::string& user, unsigned recordsAtCommand);
+  unsigned RecordsOpened();
   void StartNotices(const std::string& user);
   // Under m_recordLock.
   void SampleLocked(HRASCONN connection);
@@ -133,6 +136,7 @@ class CDialSequence {
   std::mutex m_recordLock;
   RecordState m_recordState = RecordState::kNone;
   ConnectionRecordId m_record;
+  unsigned m_recordsOpened = 0;
   HRASCONN m_trafficConnection = nullptr;
   CTrafficCounter m_traffic;
 

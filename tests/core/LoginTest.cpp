@@ -233,6 +233,28 @@ TEST_F(LoginTest, RememberedPasswordsDialExactlyWhatWasTyped) {
   EXPECT_EQ(users.lastNames, std::vector<std::string>{"bob"});
 }
 
+TEST_F(LoginTest, DisconnectDuringTheDialHangsUpTheNewLineAndClosesItsRecord) {
+  ASSERT_NO_FATAL_FAILURE(StartClient("login-cancel"));
+  ASSERT_TRUE(m_server.Ctl("DELAY 1500"));
+  Connect("demo", "demo1234");
+  ASSERT_TRUE(WaitText(IDC_MESSAGE_TEXT, e2e::kDialingText));
+  ASSERT_TRUE(m_client->Click(IDC_DISCONNECT));
+  // The dial ends first (the hang-up waits for it), then the line is hung up.
+  std::vector<e2e::RecordItem> records;
+  ASSERT_TRUE(driver::WaitFor(
+      [&] {
+        records = Records();
+        return !records.empty() && !records[0].end.empty();
+      },
+      20000));
+  EXPECT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].error, "正常断开");
+  EXPECT_TRUE(StartsWithAddress(records[0].ip)) << records[0].ip;
+  EXPECT_TRUE(WaitNoSession());
+  EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, kWelcomeText)) << m_client->Text(IDC_MESSAGE_TEXT);
+  EXPECT_TRUE(driver::WaitFor([&] { return m_client->IsToolbarButtonEnabled(ID_CONNECT); }, 5000));
+}
+
 TEST_F(LoginTest, AWrongPasswordShowsTheEnginesTextAndStillOpensARecord) {
   ASSERT_NO_FATAL_FAILURE(StartClient("login-wrong"));
   Connect("demo", "wrong");

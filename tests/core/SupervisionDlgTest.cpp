@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "client/core/MainDlg.h"
 #include "client/core/Supervisor.h"
 #include "client/core/ui/Controls.h"
+#include "client/messaging/MessageClient.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "dialengine/ConnectManage.h"
@@ -185,6 +187,106 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
   // Nothing redials with the default settings.
   WaitPumping([] { return false; }, 1500);
   EXPECT_TRUE(server.Sessions().empty());
+}
+
+// Answers, on a thread of its own, every message box this process shows within its life; keeps
+// their texts.
+class CMessageBoxAnswerer {
+ public:
+  CMessageBoxAnswerer() : m_thread(CreateThread(nullptr, 0, Main, this, 0, nullptr)) {}
+  ~CMessageBoxAnswerer() {
+    InterlockedExchange(&m_stop, 1);
+    WaitForSingleObject(m_thread, INFINITE);
+    CloseHandle(m_thread);
+  }
+  std::vector<std::string> Texts() {
+    EnterCriticalSection(&m_lock);
+    std::vector<std::string> texts = m_texts;
+    LeaveCriticalSection(&m_lock);
+    return texts;
+  }
+  CMessageBoxAnswerer(const CMessageBoxAnswerer&) = delete;
+  CMessageBoxAnswerer& operator=(const CMessageBoxAnswerer&) = delete;
+
+ private:
+  struct Found {
+    HWND box;
+  };
+  static BOOL CALLBACK FindBox(HWND window, LPARAM data) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof(name));
+    if (pid == GetCurrentProcessId() && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, 0xFFFF) != nullptr) {
+      reinterpret_cast<Found*>(data)->box = window;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  static DWORD WINAPI Main(LPVOID param) {
+    CMessageBoxAnswerer* self = static_cast<CMessageBoxAnswerer*>(param);
+    while (InterlockedCompareExchange(&self->m_stop, 0, 0) == 0) {
+      Found found = {nullptr};
+      EnumWindows(FindBox, reinterpret_cast<LPARAM>(&found));
+      if (found.box != nullptr) {
+        char text[512] = {}, caption[64] = {};
+        GetDlgItemTextA(found.box, 0xFFFF, text, sizeof(text));
+        GetWindowTextA(found.box, caption, sizeof(caption));
+        EnterCriticalSection(&self->m_lock);
+        self->m_texts.push_back(std::string(caption) + "|" + text);
+        LeaveCriticalSection(&self->m_lock);
+        PostMessageA(found.box, WM_COMMAND, IDOK, 0);
+        while (IsWindow(found.box) && InterlockedCompareExchange(&self->m_stop, 0, 0) == 0) Sleep(20);
+      }
+      Sleep(20);
+    }
+    return 0;
+  }
+
+  struct Lock {
+    Lock() { InitializeCriticalSection(&section); }
+    ~Lock() { DeleteCriticalSection(&section); }
+    CRITICAL_SECTION section;
+  };
+  Lock m_lockHolder;
+  CRITICAL_SECTION& m_lock = m_lockHolder.section;
+  std::vector<std::string> m_texts;
+  volatile LONG m_stop = 0;
+  HANDLE m_thread;
+};
+
+TEST_F(SupervisionDlgTest, AMessageClientThatCannotStartIsReportedOnceAndTheWindowGoesOnWithoutIt) {
+  // A socket that holds a port makes the client's own bind on that port fail.
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  SOCKET holder = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in local = {};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&local), sizeof(local)), 0);
+  int length = sizeof(local);
+  ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&local), &length), 0);
+
+  std::vector<std::string> texts;
+  {
+    CMessageBoxAnswerer answerer;
+    DeleteFileA(TempConfigPath().c_str());
+    CConfigStore config(TempConfigPath());
+    CConnectManage manager;
+    CMainDlg dialog(config, manager);
+    dialog.ReplaceMessageClient(std::unique_ptr<CMessageClient>(
+        new CMessageClient(nullptr, "127.0.0.1", 3360, ntohs(local.sin_port))));
+    HWND window = dialog.Create(nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(dialog.MessageClient().IsReceiving());
+    WaitPumping([] { return false; }, 500);
+    texts = answerer.Texts();
+  }
+  DeleteFileA(TempConfigPath().c_str());
+  closesocket(holder);
+  WSACleanup();
+  EXPECT_EQ(texts, std::vector<std::string>{"提示|套节字帮定失败!"});
 }
 
 TEST_F(SupervisionDlgTest, LoginPageStartsWithTheLastUserAndItsStoredTextOnlyWhenRemembering) {

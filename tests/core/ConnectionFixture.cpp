@@ -276,7 +276,8 @@ void ConnectionTest::SetUp() {
   CreateDirectoryA(driver::WindowsPath(driver::BuildDir() + "/tests/programs").c_str(), nullptr);
   const std::string accounts =
       driver::BuildDir() + "/tests/programs/accounts-" + std::to_string(GetCurrentProcessId()) + ".txt";
-  ASSERT_TRUE(WriteWholeFile(driver::WindowsPath(accounts), kAccounts));
+  m_accountsFile = driver::WindowsPath(accounts);
+  ASSERT_TRUE(WriteWholeFile(m_accountsFile, kAccounts));
   std::string error;
   ASSERT_TRUE(m_server.Start("--accounts " + accounts + " --delay 50", &error)) << error;
 }
@@ -285,6 +286,7 @@ void ConnectionTest::TearDown() {
   delete m_client;
   m_client = nullptr;
   m_server.Stop();
+  if (!m_accountsFile.empty()) DeleteFileA(m_accountsFile.c_str());
 }
 
 void ConnectionTest::StartClient(const std::string& name, const std::function<void(CConfigStore&)>& edit) {

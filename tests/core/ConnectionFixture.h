@@ -141,6 +141,7 @@ class ConnectionTest : public ::testing::Test {
   testbed::CTestbedServer m_server;
   driver::CClient* m_client = nullptr;
   std::string m_clientName;
+  std::string m_accountsFile;
 };
 
 }  // namespace e2e

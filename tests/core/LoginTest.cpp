@@ -56,6 +56,7 @@ TEST_F(LoginTest, ConnectShowsTheAddressRecordsItSavesTheUserAndSendsTheNotices)
   EXPECT_EQ(m_client->Text(IDC_NAME_TEXT), e2e::kDefaultEntry);
   EXPECT_FALSE(m_client->IsToolbarButtonEnabled(ID_CONNECT));
   EXPECT_TRUE(m_client->IsToolbarButtonEnabled(ID_DISCONNECT));
+  EXPECT_TRUE(driver::Screenshot(driver::BuildDir() + "/tests/programs/login-connected.png"));
 
   // The dial worker opens the record once the dial is over.
   std::vector<e2e::RecordItem> records;

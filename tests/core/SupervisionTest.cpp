@@ -206,8 +206,9 @@ TEST_F(SupervisionTest, AlwaysconnectRedialsWithAGrowingPauseAndStopsWhenTheUser
   EXPECT_GE(pauses[0], 850u);
   EXPECT_GE(pauses[1], 1850u);
   EXPECT_GE(pauses[2], 3850u);
-  EXPECT_LT(pauses[0], 1900u);
-  EXPECT_LT(pauses[1], 3800u);
+  // Loose upper bounds, for a loaded machine: the pause is not a fixed long one either.
+  EXPECT_LT(pauses[0], 3000u);
+  EXPECT_LT(pauses[1], 5000u);
   ASSERT_TRUE(driver::WaitFor([&] { return Records().size() == 2 && Records()[0].ip == Address(); }, 10000));
 
   // A provider that keeps failing: the redials go on until the user says "断开".

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "client/store/DesCipher.h"
+#include "client/store/RecordFiles.h"
 
 namespace {
 
@@ -175,9 +177,18 @@ TEST_F(SupervisionTest, NoRedialWithReconnectOffOrWithNoTriesAtTheLastConnect) {
       config.SetRedial("1", c.tries);
     }));
     ASSERT_NO_FATAL_FAILURE(ConnectDemo());
+    // A record added by hand while the line is up stands first in the file now; the loss belongs
+    // to the connection's own record all the same.
+    const std::string now = FormatLocalTime(std::time(nullptr));
+    ASSERT_TRUE(AddRecordByHand(m_client->Folder() + "data\\record", "byhand", now.c_str(), now.c_str(),
+                                "10.1.1.1", "1", "2"));
     m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
     ASSERT_TRUE(m_server.Ctl("DROP all"));
-    EXPECT_EQ(WaitClosedRecord().error, kLostEnd);
+    const e2e::RecordItem lost = WaitClosedRecord(1);
+    EXPECT_EQ(lost.user, "demo");
+    EXPECT_EQ(lost.error, kLostEnd);
+    EXPECT_EQ(Records()[0].user, "byhand");
+    EXPECT_EQ(Records()[0].error, kNormalEnd);
     EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, kWelcomeText));
     Idle(3000);
     EXPECT_EQ(m_messages.CountBecame(kDialingText), 0);

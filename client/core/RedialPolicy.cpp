@@ -34,7 +34,10 @@ RedialOutcome KeepConnected(IRedialHost& host) {
 }
 
 RedialOutcome Reconnect(IRedialHost& host, int tries, int gapSeconds) {
-  const unsigned gapMs = gapSeconds > 0 ? static_cast<unsigned>(gapSeconds) * 1000u : 0u;
+  // A gap written into the file by hand may be any number: keep its milliseconds in range.
+  constexpr unsigned kLongestGapSeconds = 0xFFFFFFFFu / 1000u;
+  const unsigned gapSeconds32 = gapSeconds > 0 ? static_cast<unsigned>(gapSeconds) : 0u;
+  const unsigned gapMs = (gapSeconds32 < kLongestGapSeconds ? gapSeconds32 : kLongestGapSeconds) * 1000u;
   for (int left = tries; left >= 1; --left) {
     if (host.StopRequested()) return RedialOutcome::kStopped;
     if (!host.ReconnectCached()) continue;

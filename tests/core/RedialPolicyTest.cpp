@@ -232,4 +232,14 @@ TEST(RedialPolicy, AZeroGapDialsWithoutPausing) {
   EXPECT_EQ(host.log, (std::vector<std::string>{"dial", "dial"}));
 }
 
+// A gap typed into the file by hand may be any number: its pause must not wrap to a short one.
+TEST(RedialPolicy, AHugeGapPausesAsLongAsAPauseCanBe) {
+  for (int gap : {4294968, 2147483647}) {
+    FakeHost host;
+    EXPECT_EQ(RunRedialPolicy(host, Reconnect(2, gap)), RedialOutcome::kGaveUp);
+    ASSERT_EQ(host.pauses.size(), 1u);
+    EXPECT_GE(host.pauses[0], 4294967000u) << gap;
+  }
+}
+
 }  // namespace

@@ -6,8 +6,8 @@
 //
 //   xml_bench [largest line count]     (default 1000000)
 #include <malloc.h>
-#include <pugixml.hpp>
 #include <tinyxml2.h>
+#include <pugixml.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -35,9 +35,9 @@ std::string RecordFile(int lines) {
                   "<ITEM user=\"%s%05d\" start_time=\"2009-03-%02d %02d:%02d:%02d\" "
                   "end_time=\"2009-03-%02d %02d:%02d:%02d\" ip=\"10.%d.%d.%d\" error_code=\"%s\" "
                   "send=\"%d\" recv=\"%d\"/>\r\n",
-                  i % 3 ? "user" : "用户", i % 100000, day, hour, i * 7 % 60, i * 13 % 60, day, (hour + 1) % 24,
-                  i * 11 % 60, i * 17 % 60, i % 250, i / 250 % 250, 1 + i % 253, i % 5 ? "正常断开" : "非法断开",
-                  i * 37 % 9000000, i * 91 % 90000000);
+                  i % 3 ? "user" : "用户", i % 100000, day, hour, i * 7 % 60, i * 13 % 60, day,
+                  (hour + 1) % 24, i * 11 % 60, i * 17 % 60, i % 250, i / 250 % 250, 1 + i % 253,
+                  i % 5 ? "正常断开" : "非法断开", i * 37 % 9000000, i * 91 % 90000000);
     text += line;
   }
   text += "</record>\r\n";
@@ -62,7 +62,8 @@ double Best(int reps, Setup setup, F f) {
 }
 template <class F>
 double Best(int reps, F f) {
-  return Best(reps, [] {}, f);
+  return Best(
+      reps, [] {}, f);
 }
 
 size_t HeapInUse() {
@@ -134,7 +135,8 @@ Row Measure(int lines) {
     row.query[1] = Best(reps, [&] {
       size_t sum = 0;
       for (pugi::xml_node item : root.children("ITEM")) {
-        sum += std::strlen(item.attribute("user").value()) + std::strlen(item.attribute("start_time").value()) +
+        sum += std::strlen(item.attribute("user").value()) +
+               std::strlen(item.attribute("start_time").value()) +
                std::strlen(item.attribute("end_time").value());
       }
       sums[1] = sum;
@@ -238,34 +240,39 @@ int main(int argc, char** argv) {
   }
 
   std::printf("Measurements (best of several runs)\n\n");
-  std::printf("| lines | MB | parse MB/s: ours | pugixml | tinyxml2 | query ms: ours | pugixml | tinyxml2 "
-              "| edit ms: ours | pugixml | tinyxml2 | memory MB: ours | text+32/element | pugixml | tinyxml2 |\n");
+  std::printf(
+      "| lines | MB | parse MB/s: ours | pugixml | tinyxml2 | query ms: ours | pugixml | tinyxml2 "
+      "| edit ms: ours | pugixml | tinyxml2 | memory MB: ours | text+32/element | pugixml | tinyxml2 |\n");
   std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const Row& r : rows) {
-    std::printf("| %d | %.1f | %.0f | %.0f | %.0f | %.3f | %.3f | %.3f | %.3f | %.4f | %.4f | %.1f | %.1f | %.1f | %.1f |\n",
-                r.lines, r.megabytes, r.megabytes / r.parse[0], r.megabytes / r.parse[1], r.megabytes / r.parse[2],
-                r.query[0] * 1e3, r.query[1] * 1e3, r.query[2] * 1e3, r.edit[0] * 1e3, r.edit[1] * 1e3,
-                r.edit[2] * 1e3, r.memory[0] / 1e6, r.budget / 1e6, r.memory[1] / 1e6, r.memory[2] / 1e6);
+    std::printf(
+        "| %d | %.1f | %.0f | %.0f | %.0f | %.3f | %.3f | %.3f | %.3f | %.4f | %.4f | %.1f | %.1f | %.1f | "
+        "%.1f |\n",
+        r.lines, r.megabytes, r.megabytes / r.parse[0], r.megabytes / r.parse[1], r.megabytes / r.parse[2],
+        r.query[0] * 1e3, r.query[1] * 1e3, r.query[2] * 1e3, r.edit[0] * 1e3, r.edit[1] * 1e3,
+        r.edit[2] * 1e3, r.memory[0] / 1e6, r.budget / 1e6, r.memory[1] / 1e6, r.memory[2] / 1e6);
   }
 
   std::printf("\nRatios (above 1 means ours is faster or smaller)\n\n");
-  std::printf("| lines | parse vs tinyxml2 | parse vs pugixml | query vs tinyxml2 | query vs pugixml "
-              "| re-parse time / edit time | text+32/element / memory |\n");
+  std::printf(
+      "| lines | parse vs tinyxml2 | parse vs pugixml | query vs tinyxml2 | query vs pugixml "
+      "| re-parse time / edit time | text+32/element / memory |\n");
   std::printf("|---:|---:|---:|---:|---:|---:|---:|\n");
   bool met = true;
   for (const Row& r : rows) {
     double parseTiny = r.parse[2] / r.parse[0], parsePugi = r.parse[1] / r.parse[0];
     double queryTiny = r.query[2] / r.query[0], queryPugi = r.query[1] / r.query[0];
     double editGain = r.parse[0] / r.edit[0], memory = r.budget / r.memory[0];
-    std::printf("| %d | %.2f | %.2f | %.2f | %.2f | %.1f | %.2f |\n", r.lines, parseTiny, parsePugi, queryTiny,
-                queryPugi, editGain, memory);
+    std::printf("| %d | %.2f | %.2f | %.2f | %.2f | %.1f | %.2f |\n", r.lines, parseTiny, parsePugi,
+                queryTiny, queryPugi, editGain, memory);
     met = met && parseTiny >= 1 && parsePugi >= 0.5 && queryTiny >= 1 && queryPugi >= 0.5;
     if (r.lines == 100000) met = met && editGain > 1;
     // Growth slack: the text buffer and the index may hold up to half as much again.
     met = met && r.memory[0] <= 1.5 * r.budget;
   }
-  std::printf("\nGoals (parse and query at least tinyxml2's speed and half pugixml's, an edit of a 100k-line file "
-              "cheaper than parsing it, memory within text + 32 bytes per element plus growth slack): %s\n",
-              met ? "met" : "NOT met");
+  std::printf(
+      "\nGoals (parse and query at least tinyxml2's speed and half pugixml's, an edit of a 100k-line file "
+      "cheaper than parsing it, memory within text + 32 bytes per element plus growth slack): %s\n",
+      met ? "met" : "NOT met");
   return 0;
 }

@@ -16,7 +16,6 @@
 #include "client/core/SupervisionTexts.h"
 #include "client/core/ToolbarResource.h"
 #include "client/core/ui/Controls.h"
-#include "client/core/ui/Text.h"
 #include "client/messaging/MessageClient.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"

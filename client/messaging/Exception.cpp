@@ -1,7 +1,7 @@
 #include "client/messaging/Exception.h"
 
-#include "client/messaging/MessageWire.h"
+#include "client/store/TextCopy.h"
 
 Exception::Exception(const char* text) {
-  CopyTextBounded(m_text, sizeof(m_text), text);
+  CopyText(m_text, sizeof(m_text), text);
 }

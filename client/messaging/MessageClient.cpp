@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "client/messaging/MessageWire.h"
+#include "client/store/TextCopy.h"
 
 #ifndef QUILLON_MESSAGE_SERVER
 #define QUILLON_MESSAGE_SERVER "127.0.0.1"
@@ -29,7 +30,7 @@ CMessageClient::CMessageClient(CMessageStore* store)
 CMessageClient::CMessageClient(CMessageStore* store, const char* serverAddress, unsigned short serverPort,
                                unsigned short localPort)
     : m_store(store), m_serverPort(serverPort), m_localPort(localPort), m_socket(INVALID_SOCKET) {
-  CopyTextBounded(m_serverAddress, sizeof(m_serverAddress), serverAddress);
+  CopyText(m_serverAddress, sizeof(m_serverAddress), serverAddress);
   InitializeCriticalSection(&m_sendLock);
 }
 

@@ -2,20 +2,6 @@
 
 #include <cstring>
 
-bool CopyTextBounded(char* dst, size_t size, const char* src) {
-  if (dst == nullptr || size == 0) return src == nullptr || *src == '\0';
-  if (src == nullptr) {
-    dst[0] = '\0';
-    return true;
-  }
-  size_t length = strnlen(src, size);
-  bool fits = length < size;
-  if (!fits) length = size - 1;
-  memcpy(dst, src, length);
-  dst[length] = '\0';
-  return fits;
-}
-
 uint32_t ReadLittleEndian32(const unsigned char* bytes) {
   return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
          static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;

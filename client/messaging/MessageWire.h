@@ -48,10 +48,6 @@ enum class DatagramClass {
   kOther,         // anything else, including datagrams too short to hold a kind
 };
 
-// Copies at most size - 1 bytes of src into dst and always terminates dst (when size > 0). A null
-// src copies nothing. Returns true when the whole text fitted.
-bool CopyTextBounded(char* dst, size_t size, const char* src);
-
 // Reads and writes a 32-bit little-endian word.
 uint32_t ReadLittleEndian32(const unsigned char* bytes);
 void WriteLittleEndian32(unsigned char* bytes, uint32_t value);

@@ -157,34 +157,6 @@ TEST(MessageRecordParse, ShortAndLongDatagrams) {
   EXPECT_EQ(strlen(record.content), sizeof(record.content) - 1);
 }
 
-TEST(CopyTextBounded, TruncatesAndTerminates) {
-  struct Case {
-    const char* src;
-    size_t size;
-    const char* expected;
-    bool fits;
-  } const cases[] = {
-      {"abc", 8, "abc", true},
-      {"abcdefg", 8, "abcdefg", true},
-      {"abcdefgh", 8, "abcdefg", false},
-      {"abcdefghij", 4, "abc", false},
-      {"", 1, "", true},
-      {"a", 1, "", false},
-      {nullptr, 8, "", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.src ? c.src : "(null)");
-    char buffer[16];
-    memset(buffer, '#', sizeof(buffer));
-    EXPECT_EQ(CopyTextBounded(buffer, c.size, c.src), c.fits);
-    EXPECT_STREQ(buffer, c.expected);
-    EXPECT_EQ(buffer[c.size], '#') << "wrote past the buffer";
-  }
-  char untouched = '#';
-  EXPECT_FALSE(CopyTextBounded(&untouched, 0, "a"));
-  EXPECT_EQ(untouched, '#');
-}
-
 TEST(ExceptionText, KeepsAtMost255BytesTerminated) {
   EXPECT_STREQ(Exception("套节字帮定失败!").GetText(), "套节字帮定失败!");
   EXPECT_STREQ(Exception(nullptr).what(), "");

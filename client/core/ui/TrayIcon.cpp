@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "client/core/ui/Text.h"
+#include "client/store/TextCopy.h"
 
 // The record of the Windows XP generation ends before guidItem, which the MinGW headers always
 // declare whatever _WIN32_IE says; the size field names that shorter record, and the system reads

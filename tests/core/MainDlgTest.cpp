@@ -15,6 +15,7 @@
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "dialengine/ConnectManage.h"
+#include "tests/support/Driver.h"
 
 namespace {
 
@@ -24,24 +25,6 @@ std::string TempConfigPath() {
   char path[MAX_PATH] = {};
   snprintf(path, sizeof(path), "%smain_dlg_tests_%lu.xml", folder, GetCurrentProcessId());
   return path;
-}
-
-void Pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-bool WaitFor(bool (*condition)(void*), void* data, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    Pump();
-    if (condition(data)) return true;
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(10);
-  }
 }
 
 RECT WindowRect(HWND window) {
@@ -73,7 +56,7 @@ class MainDlgTest : public ::testing::Test {
     m_window = m_dialog->Create(nullptr);
     ASSERT_NE(m_window, nullptr);
     ShowWindow(m_window, SW_SHOW);
-    Pump();
+    driver::PumpMessages();
   }
 
   void TearDown() override {
@@ -81,7 +64,7 @@ class MainDlgTest : public ::testing::Test {
     delete m_manager;
     delete m_config;
     DeleteFileA(TempConfigPath().c_str());
-    Pump();
+    driver::PumpMessages();
   }
 
   // The engine's writes: toolbar buttons by command, menu items by position.
@@ -109,13 +92,13 @@ class MainDlgTest : public ::testing::Test {
   // corner, then the move that the system's drag loop makes with the answer.
   RECT DragTo(long x, long y, long left, long top) {
     SetCursorPos(x, y);
-    Pump();
+    driver::PumpMessages();
     RECT r = WindowRect(m_window);
     OffsetRect(&r, left - r.left, top - r.top);
     SendMessageA(m_window, WM_MOVING, WMSZ_TOP, reinterpret_cast<LPARAM>(&r));
     SetWindowPos(m_window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    Pump();
+    driver::PumpMessages();
     return r;
   }
 
@@ -274,7 +257,7 @@ TEST_F(MainDlgTest, DialMessagesSetTheFlagBalloonIconAndTooltip) {
 TEST_F(MainDlgTest, CloseAndMinimiseHideTheWindow) {
   SendMessageA(m_window, WM_CLOSE, 0, 0);
   HWND window = m_window;
-  EXPECT_TRUE(WaitFor([](void* w) { return !IsWindowVisible(static_cast<HWND>(w)); }, window, 3000));
+  EXPECT_TRUE(driver::WaitFor([window] { return !IsWindowVisible(window); }, 3000));
   EXPECT_TRUE(IsWindow(m_window));
 
   SendMessageA(m_window, WM_COMMAND, ID_TRAY_SHOW, 0);
@@ -283,17 +266,17 @@ TEST_F(MainDlgTest, CloseAndMinimiseHideTheWindow) {
 
   SendMessageA(m_window, WM_COMMAND, MAKEWPARAM(IDC_CAPTION_MINIMIZE, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(m_window, IDC_CAPTION_MINIMIZE)));
-  EXPECT_TRUE(WaitFor([](void* w) { return !IsWindowVisible(static_cast<HWND>(w)); }, window, 3000));
+  EXPECT_TRUE(driver::WaitFor([window] { return !IsWindowVisible(window); }, 3000));
   EXPECT_TRUE(IsWindow(m_window));
 
   // A double click on the tray icon brings it back.
   SendMessageA(m_window, app::kTrayCallbackMessage, app::kTrayIconId, WM_LBUTTONDBLCLK);
-  EXPECT_TRUE(WaitFor([](void* w) { return IsWindowVisible(static_cast<HWND>(w)) != FALSE; }, window, 3000));
+  EXPECT_TRUE(driver::WaitFor([window] { return IsWindowVisible(window) != FALSE; }, 3000));
 }
 
 TEST_F(MainDlgTest, ExitDestroysTheWindowAndRemovesTheInstanceMark) {
   SendMessageA(m_window, WM_COMMAND, ID_TRAY_EXIT, 0);
-  Pump();
+  driver::PumpMessages();
   EXPECT_FALSE(IsWindow(m_window));
   EXPECT_FALSE(m_dialog->Tray().IsAdded());
 }
@@ -314,16 +297,9 @@ TEST_F(MainDlgTest, DockedAtTheLeftSlidesOutWhenTheMouseLeavesAndBackWhenItRetur
   SendMessageA(m_window, WM_NCHITTEST, 0, MAKELPARAM(width / 2, 300));
   EXPECT_TRUE(m_dialog->IsHoverShown());
   SetCursorPos(width + 200, 300);
-  struct Expect {
-    HWND window;
-    long left;
-  } hidden = {m_window, frame - width};
-  EXPECT_TRUE(WaitFor(
-      [](void* d) {
-        Expect* e = static_cast<Expect*>(d);
-        return WindowRect(e->window).left == e->left;
-      },
-      &hidden, 5000))
+  const HWND window = m_window;
+  const long hiddenLeft = frame - width;
+  EXPECT_TRUE(driver::WaitFor([&] { return WindowRect(window).left == hiddenLeft; }, 5000))
       << "left at " << WindowRect(m_window).left;
   EXPECT_FALSE(m_dialog->IsHoverShown());
   EXPECT_TRUE(IsWindowVisible(m_window));
@@ -331,13 +307,7 @@ TEST_F(MainDlgTest, DockedAtTheLeftSlidesOutWhenTheMouseLeavesAndBackWhenItRetur
   // Touching the strip slides it back in.
   SetCursorPos(1, 300);
   SendMessageA(m_window, WM_NCHITTEST, 0, MAKELPARAM(1, 300));
-  Expect shown = {m_window, 0};
-  EXPECT_TRUE(WaitFor(
-      [](void* d) {
-        Expect* e = static_cast<Expect*>(d);
-        return WindowRect(e->window).left == e->left;
-      },
-      &shown, 5000))
+  EXPECT_TRUE(driver::WaitFor([&] { return WindowRect(window).left == 0; }, 5000))
       << "left at " << WindowRect(m_window).left;
 
   // Dragged away from the edge it gets the height it had before docking.

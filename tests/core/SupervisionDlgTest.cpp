@@ -24,6 +24,7 @@
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "dialengine/ConnectManage.h"
+#include "tests/support/Driver.h"
 
 namespace {
 
@@ -35,20 +36,6 @@ std::string TempConfigPath() {
   char path[MAX_PATH] = {};
   snprintf(path, sizeof(path), "%ssupervision_dlg_%lu.xml", folder, GetCurrentProcessId());
   return path;
-}
-
-bool WaitPumping(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    if (condition()) return true;
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(10);
-  }
 }
 
 bool IsGrayed(HWND window, int menu, UINT item) {
@@ -67,7 +54,7 @@ class Window {
     dialog = new CMainDlg(*config, *manager);
     window = dialog->Create(nullptr);
     if (window != nullptr) ShowWindow(window, SW_SHOW);
-    WaitPumping([] { return true; }, 0);
+    driver::WaitFor([] { return true; }, 0);
   }
   ~Window() {
     delete dialog;
@@ -162,8 +149,8 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
   ASSERT_EQ(server.Sessions().size(), 1u);
   const std::string address = server.Sessions()[0].address;
 
-  ASSERT_TRUE(WaitPumping([&] { return w.dialog->IsConnected(); }, 15000)) << "no WM_DIAL_CONNECTED";
-  ASSERT_TRUE(WaitPumping([&] { return w.Text(IDC_MESSAGE_TEXT) == "已经成功地建立了连接"; }, 5000));
+  ASSERT_TRUE(driver::WaitFor([&] { return w.dialog->IsConnected(); }, 15000)) << "no WM_DIAL_CONNECTED";
+  ASSERT_TRUE(driver::WaitFor([&] { return w.Text(IDC_MESSAGE_TEXT) == "已经成功地建立了连接"; }, 5000));
   EXPECT_EQ(w.Text(IDC_IP_TEXT), address);
   EXPECT_TRUE(w.ButtonEnabled(ID_DISCONNECT));
   EXPECT_FALSE(w.ButtonEnabled(ID_CONNECT));
@@ -175,8 +162,9 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
   EXPECT_EQ(w.dialog->ConnectionIpText(), address);
 
   ASSERT_TRUE(server.Ctl("DROP all"));
-  ASSERT_TRUE(WaitPumping([&] { return !w.dialog->IsConnected(); }, 15000)) << "no WM_DIAL_DISCONNECTED";
-  ASSERT_TRUE(WaitPumping([&] { return w.Text(IDC_MESSAGE_TEXT) == "欢迎使用远岸宽带拨号客户端"; }, 5000));
+  ASSERT_TRUE(driver::WaitFor([&] { return !w.dialog->IsConnected(); }, 15000)) << "no WM_DIAL_DISCONNECTED";
+  ASSERT_TRUE(
+      driver::WaitFor([&] { return w.Text(IDC_MESSAGE_TEXT) == "欢迎使用远岸宽带拨号客户端"; }, 5000));
   EXPECT_FALSE(w.ButtonEnabled(ID_DISCONNECT));
   EXPECT_TRUE(w.ButtonEnabled(ID_CONNECT));
   EXPECT_FALSE(IsGrayed(w.window, 0, 0));
@@ -185,7 +173,7 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
   EXPECT_EQ(w.dialog->TrayTipText(), "远岸宽带拨号客户端\r\n未通过本软件拨号");
   EXPECT_EQ(w.dialog->ConnectionIpText(), "");
   // Nothing redials with the default settings.
-  WaitPumping([] { return false; }, 1500);
+  driver::WaitFor([] { return false; }, 1500);
   EXPECT_TRUE(server.Sessions().empty());
 }
 
@@ -280,7 +268,7 @@ TEST_F(SupervisionDlgTest, AMessageClientThatCannotStartIsReportedOnceAndTheWind
     HWND window = dialog.Create(nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(dialog.MessageClient().IsReceiving());
-    WaitPumping([] { return false; }, 500);
+    driver::WaitFor([] { return false; }, 500);
     texts = answerer.Texts();
   }
   DeleteFileA(TempConfigPath().c_str());

@@ -109,14 +109,18 @@ HANDLE Launch(const std::string& folder, DWORD* pid) {
 
 }  // namespace
 
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+    PumpMessages();
     if (condition()) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(20);

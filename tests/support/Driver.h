@@ -12,6 +12,9 @@
 
 namespace driver {
 
+// Dispatches every message waiting for this thread.
+void PumpMessages();
+
 // Polls condition every 20 ms (pumping this thread's messages) until it holds or timeoutMs
 // passes. Returns whether it held.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);

@@ -125,9 +125,7 @@ class EngineE2eTest : public ::testing::Test {
     }
     ASSERT_TRUE(s_server->Running()) << s_error;
     SetEnvironmentVariableA("RASEMU_SERVER", s_server->Address().c_str());
-    ASSERT_TRUE(s_server->Ctl("DROP all"));
-    ASSERT_TRUE(s_server->Ctl("FAIL 0"));
-    ASSERT_TRUE(s_server->Ctl("DELAY 0"));
+    ASSERT_TRUE(s_server->Reset());
     SetEnvironmentVariableA("RASEMU_DEVICES", nullptr);
     char folder[MAX_PATH] = "";
     GetTempPathA(sizeof(folder), folder);

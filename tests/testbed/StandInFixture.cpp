@@ -34,10 +34,7 @@ void StandIn::SetUp() {
   }
   ASSERT_TRUE(s_server->Running()) << s_error;
   SetEnvironmentVariableA("RASEMU_SERVER", s_server->Address().c_str());
-  ASSERT_TRUE(s_server->Ctl("DROP all"));
-  ASSERT_TRUE(s_server->Ctl("FAIL 0"));
-  ASSERT_TRUE(s_server->Ctl("DELAY 0"));
-  ASSERT_TRUE(s_server->Ctl("TRAFFIC 20000 5000"));
+  ASSERT_TRUE(s_server->Reset());
   SetEnvironmentVariableA("RASEMU_DEVICES", nullptr);
   SetEnvironmentVariableA("RASEMU_ENUM_ERROR", nullptr);
   SetEnvironmentVariableA("RASEMU_PBK_ERROR", nullptr);

@@ -241,6 +241,10 @@ void CTestbedServer::Stop() {
   m_port = 0;
 }
 
+bool CTestbedServer::Reset() {
+  return Ctl("DROP all") && Ctl("FAIL 0") && Ctl("DELAY 0") && Ctl("TRAFFIC 20000 5000");
+}
+
 bool CTestbedServer::Ctl(const std::string& request, std::string* reply, std::vector<std::string>* lines) {
   return m_port != 0 && ServerRequest(m_port, request, reply, lines);
 }

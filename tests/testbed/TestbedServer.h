@@ -53,6 +53,9 @@ class CTestbedServer {
   // *lines the data lines before the status.
   bool Ctl(const std::string& request, std::string* reply = nullptr,
            std::vector<std::string>* lines = nullptr);
+  // Back to a quiet line between cases: every session dropped, no injected failure, no
+  // negotiation delay, the default traffic. False when the server refused any of it.
+  bool Reset();
   // The sessions of the server (empty when it does not answer).
   std::vector<SessionInfo> Sessions();
 

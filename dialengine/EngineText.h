@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "client/store/TextCopy.h"
+#include "common/TextCopy.h"
 
 // True when a fixed field filled by the system holds exactly text; an unterminated field never matches.
 template <size_t N>

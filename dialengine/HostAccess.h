@@ -2,18 +2,23 @@
 // no host, no toolbar or no menu is registered; none of them fails.
 #pragma once
 
+#include "dialengine/HostControls.h"
+
 // The main window's controls that the engine writes.
 enum {
-  kTextIpAddress = 1013,
-  kTextConnectionName = 1014,
-  kTextNetworkStatus = 1015,
-  kTextMessage = 1016,
-  kButtonConnect = 32781,
-  kButtonDisconnect = 32782,
+  kTextIpAddress = LINKWELL_TEXT_IP_ADDRESS,
+  kTextConnectionName = LINKWELL_TEXT_CONNECTION_NAME,
+  kTextNetworkStatus = LINKWELL_TEXT_NETWORK_STATUS,
+  kTextMessage = LINKWELL_TEXT_MESSAGE,
+  kButtonConnect = LINKWELL_BUTTON_CONNECT,
+  kButtonDisconnect = LINKWELL_BUTTON_DISCONNECT,
 };
-// Menu items by position: menu 0 holds dial (0) and hang up (2), menu 1 statistics (2).
-enum { kMenuDial = 0, kMenuStatistics = 1 };
-enum { kItemDial = 0, kItemHangUp = 2, kItemStatistics = 2 };
+enum { kMenuDial = LINKWELL_MENU_DIAL, kMenuStatistics = LINKWELL_MENU_STATISTICS };
+enum {
+  kItemDial = LINKWELL_ITEM_DIAL,
+  kItemHangUp = LINKWELL_ITEM_HANG_UP,
+  kItemStatistics = LINKWELL_ITEM_STATISTICS
+};
 
 #include <windows.h>
 

@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include "client/core/ui/Handles.h"
 #include "client/messaging/MessageStore.h"
 #include "client/store/ConfigStore.h"
+#include "common/Handles.h"
 #include "dialengine/ConnectManage.h"
 
 class CDialApp {

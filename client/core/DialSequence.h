@@ -18,8 +18,8 @@
 #include <string>
 
 #include "client/core/TrafficCounter.h"
-#include "client/core/WorkerThreads.h"
 #include "client/store/RecordFiles.h"
+#include "common/WorkerThreads.h"
 
 class CConfigStore;
 class CConnectManage;

@@ -7,10 +7,10 @@
 
 #include "client/core/DialRules.h"
 #include "client/core/RasQueries.h"
-#include "client/core/ui/Controls.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "client/store/ProgramFolder.h"
+#include "common/ui/Controls.h"
 #include "dialengine/ConnectManage.h"
 
 CLoginPage::CLoginPage(CConfigStore& config, CConnectManage& manager)

@@ -12,14 +12,14 @@
 #include "client/core/AboutDlg.h"
 #include "client/core/AppTexts.h"
 #include "client/core/RasQueries.h"
-#include "client/core/Skin.h"
 #include "client/core/SupervisionTexts.h"
 #include "client/core/ToolbarResource.h"
-#include "client/core/ui/Controls.h"
 #include "client/messaging/MessageClient.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "client/store/ProgramFolder.h"
+#include "common/ui/Controls.h"
+#include "common/ui/Skin.h"
 #include "dialengine/HostWindow.h"
 
 namespace {
@@ -35,22 +35,8 @@ constexpr UINT kHtmlHelpDisplayTopic = 0;
 // The resource type of toolbar resources.
 constexpr WORD kToolbarResourceType = 241;
 
-// The main window swallows Escape and Enter before the dialog manager sees them, so neither key
-// closes it or presses a default button. The dialog manager calls this filter for every message
-// of the modal loop before it processes the message.
-HHOOK g_keyFilter = nullptr;
-HWND g_keyFilterWindow = nullptr;
-
-LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == MSGF_DIALOGBOX && lParam != 0 && g_keyFilterWindow != nullptr) {
-    const MSG* message = reinterpret_cast<const MSG*>(lParam);
-    const bool key =
-        message->message == WM_KEYDOWN || message->message == WM_KEYUP || message->message == WM_CHAR;
-    const bool ours = message->hwnd == g_keyFilterWindow || IsChild(g_keyFilterWindow, message->hwnd);
-    if (key && ours && (message->wParam == VK_ESCAPE || message->wParam == VK_RETURN)) return TRUE;
-  }
-  return CallNextHookEx(g_keyFilter, code, wParam, lParam);
-}
+// Neither Escape nor Enter may close the main window or press a default button.
+const UINT kSwallowedKeys[] = {VK_ESCAPE, VK_RETURN, 0};
 
 HICON LoadIconSized(int id, int size) {
   return static_cast<HICON>(
@@ -143,10 +129,7 @@ bool CMainDlg::OnInitDialog() {
     RECT r;
     if (GetWindowRect(taskbar, &r) && r.bottom > r.top) m_taskbarHeight = r.bottom - r.top;
   }
-  g_keyFilterWindow = m_hwnd;
-  if (g_keyFilter == nullptr) {
-    g_keyFilter = SetWindowsHookExA(WH_MSGFILTER, KeyFilter, nullptr, GetCurrentThreadId());
-  }
+  m_keyFilter.Install(m_hwnd, kSwallowedKeys);
 
   SetUpWindowStyle();
   m_background.Reset(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0,
@@ -367,11 +350,7 @@ void CMainDlg::OnDestroy() {
   LinkwellRegisterHost(nullptr, nullptr);
   if (m_tabTips != nullptr) DestroyWindow(m_tabTips);
   m_tabTips = nullptr;
-  if (g_keyFilterWindow == m_hwnd) {
-    g_keyFilterWindow = nullptr;
-    if (g_keyFilter != nullptr) UnhookWindowsHookEx(g_keyFilter);
-    g_keyFilter = nullptr;
-  }
+  m_keyFilter.Remove();
 }
 
 void CMainDlg::StopNetworkWait() {

@@ -14,10 +14,11 @@
 #include "client/core/LoginPage.h"
 #include "client/core/NavigationPage.h"
 #include "client/core/PageBase.h"
-#include "client/core/ui/DialogBase.h"
-#include "client/core/ui/Handles.h"
-#include "client/core/ui/TrayIcon.h"
-#include "client/core/ui/WebBrowserHost.h"
+#include "common/Handles.h"
+#include "common/ui/DialogBase.h"
+#include "common/ui/KeyFilter.h"
+#include "common/ui/TrayIcon.h"
+#include "common/ui/WebBrowserHost.h"
 
 class CConfigStore;
 class CConnectManage;
@@ -148,6 +149,7 @@ class CMainDlg : public ui::CDialogBase {
   ui::CIcon m_trayOnlineIcon;
   ui::CTrayIcon m_tray;
   ui::CWebBrowserHost m_adView;
+  ui::CKeyFilter m_keyFilter;
   ui::CModule m_helpViewer;
   ui::CHandle m_privilegeToken;
   ui::CHandle m_networkWaitThread;

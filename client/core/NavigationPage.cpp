@@ -1,7 +1,7 @@
 #include "client/core/NavigationPage.h"
 
-#include "client/core/Skin.h"
 #include "client/resources/Resource.h"
+#include "common/ui/Skin.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "client/messaging/Exception.h"
 
-#include "client/store/TextCopy.h"
+#include "common/TextCopy.h"
 
 Exception::Exception(const char* text) {
   CopyText(m_text, sizeof(m_text), text);

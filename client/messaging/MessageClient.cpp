@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "client/messaging/MessageWire.h"
-#include "client/store/TextCopy.h"
+#include "common/TextCopy.h"
 
 #ifndef QUILLON_MESSAGE_SERVER
 #define QUILLON_MESSAGE_SERVER "127.0.0.1"
@@ -40,7 +40,7 @@ CMessageClient::~CMessageClient() {
 }
 
 void CMessageClient::StartReceiver(HWND mainWindow) {
-  if (m_receiverThread != nullptr) return;
+  if (m_receiver.IsRunning()) return;
   m_mainWindow = mainWindow;
 
   WSADATA data;
@@ -63,26 +63,16 @@ void CMessageClient::StartReceiver(HWND mainWindow) {
 
   // Without its thread the client keeps nothing open: the caller goes on without notices, and a
   // socket left behind would never be closed, since only a running receiver is stopped.
-  m_receiverStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (m_receiverStop != nullptr)
-    m_receiverThread = CreateThread(nullptr, 0, ReceiverThread, this, 0, nullptr);
-  if (m_receiverThread == nullptr) {
-    if (m_receiverStop != nullptr) CloseHandle(m_receiverStop);
-    m_receiverStop = nullptr;
+  if (!m_receiver.Start([this] { RunReceiver(); })) {
     CloseSocket();
     throw Exception(kThreadFailed);
   }
 }
 
 void CMessageClient::StopReceiver() {
-  if (m_receiverThread == nullptr) return;
-  SetEvent(m_receiverStop);
-  // The thread looks at the event at least once a second, after each wait of select.
-  WaitForSingleObject(m_receiverThread, INFINITE);
-  CloseHandle(m_receiverThread);
-  CloseHandle(m_receiverStop);
-  m_receiverThread = nullptr;
-  m_receiverStop = nullptr;
+  if (!m_receiver.IsRunning()) return;
+  // The thread looks at the stop request at least once a second, after each wait of select.
+  m_receiver.Stop();
   CloseSocket();
 }
 
@@ -96,15 +86,10 @@ void CMessageClient::CloseSocket() {
   WSACleanup();
 }
 
-DWORD WINAPI CMessageClient::ReceiverThread(LPVOID param) {
-  static_cast<CMessageClient*>(param)->RunReceiver();
-  return 0;
-}
-
 void CMessageClient::RunReceiver() {
   SOCKET s = m_socket;
   unsigned char buffer[kMessageRecordSize];
-  while (WaitForSingleObject(m_receiverStop, 0) == WAIT_TIMEOUT) {
+  while (!m_receiver.StopRequested()) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(s, &readable);
@@ -112,7 +97,7 @@ void CMessageClient::RunReceiver() {
     int ready = select(0, &readable, nullptr, nullptr, &wait);
     if (ready == SOCKET_ERROR) {
       // A socket that cannot be waited on would otherwise turn this loop into a busy one.
-      WaitForSingleObject(m_receiverStop, kReceiveWaitSeconds * 1000);
+      m_receiver.SleepUnlessStopping(kReceiveWaitSeconds * 1000);
       continue;
     }
     if (ready == 0 || !FD_ISSET(s, &readable)) continue;
@@ -164,37 +149,21 @@ void CMessageClient::SendOfflineNotice(const char* userName) {
 }
 
 void CMessageClient::StartKeepAlive() {
-  if (m_keepAliveThread != nullptr) return;
-  m_keepAliveStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (m_keepAliveStop == nullptr) return;
-  m_keepAliveThread = CreateThread(nullptr, 0, KeepAliveThread, this, 0, nullptr);
-  if (m_keepAliveThread == nullptr) {
-    CloseHandle(m_keepAliveStop);
-    m_keepAliveStop = nullptr;
-  }
+  if (m_keepAlive.IsRunning()) return;
+  m_keepAlive.Start([this] { RunKeepAlive(); });
 }
 
 void CMessageClient::StopKeepAlive() {
-  if (m_keepAliveThread == nullptr) return;
-  // The thread sleeps on the event, so it ends at once instead of at the end of its interval.
-  SetEvent(m_keepAliveStop);
-  WaitForSingleObject(m_keepAliveThread, INFINITE);
-  CloseHandle(m_keepAliveThread);
-  CloseHandle(m_keepAliveStop);
-  m_keepAliveThread = nullptr;
-  m_keepAliveStop = nullptr;
-}
-
-DWORD WINAPI CMessageClient::KeepAliveThread(LPVOID param) {
-  static_cast<CMessageClient*>(param)->RunKeepAlive();
-  return 0;
+  // The thread sleeps on the stop request, so it ends at once instead of at the end of its
+  // interval.
+  m_keepAlive.Stop();
 }
 
 void CMessageClient::RunKeepAlive() {
   const KeepAliveDatagram datagram = BuildKeepAlive();
   do {
     SendToServer(datagram.data(), static_cast<int>(datagram.size()));
-  } while (WaitForSingleObject(m_keepAliveStop, kKeepAliveIntervalMs) == WAIT_TIMEOUT);
+  } while (!m_keepAlive.SleepUnlessStopping(kKeepAliveIntervalMs));
 }
 
 void CMessageClient::Shutdown() {

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "client/messaging/Exception.h"
+#include "common/WorkerThreads.h"
 
 class CMessageStore;
 
@@ -36,7 +37,7 @@ class CMessageClient {
   // Stops the receiver thread (within about a second), then closes the socket and releases the
   // sockets library. Does nothing when the receiver does not run.
   void StopReceiver();
-  bool IsReceiving() const { return m_receiverThread != nullptr; }
+  bool IsReceiving() const { return m_receiver.IsRunning(); }
 
   // Sends a presence notice of kind 1 with userName (GB2312, null as empty). Returns the bytes
   // sent or SOCKET_ERROR.
@@ -49,7 +50,7 @@ class CMessageClient {
   void StartKeepAlive();
   // Stops the keep-alive thread and waits until it has ended; returns promptly.
   void StopKeepAlive();
-  bool IsKeepAliveRunning() const { return m_keepAliveThread != nullptr; }
+  bool IsKeepAliveRunning() const { return m_keepAlive.IsRunning(); }
 
   // Stops the keep-alive, then the receiver. Safe to call more than once.
   void Shutdown();
@@ -60,8 +61,6 @@ class CMessageClient {
   CMessageStore* GetStore() const { return m_store; }
 
  private:
-  static DWORD WINAPI ReceiverThread(LPVOID param);
-  static DWORD WINAPI KeepAliveThread(LPVOID param);
   void RunReceiver();
   void RunKeepAlive();
   // Sends one datagram to the server; SOCKET_ERROR when there is no socket or the send fails.
@@ -79,8 +78,6 @@ class CMessageClient {
   UINT_PTR m_socket;
   CRITICAL_SECTION m_sendLock;
 
-  HANDLE m_receiverThread = nullptr;
-  HANDLE m_receiverStop = nullptr;  // manual-reset; set to end the receiver
-  HANDLE m_keepAliveThread = nullptr;
-  HANDLE m_keepAliveStop = nullptr;  // manual-reset; set to end the keep-alive
+  CWorkerThread m_receiver;
+  CWorkerThread m_keepAlive;
 };

@@ -19,7 +19,7 @@
 #include "client/core/LoginPage.h"
 #include "client/core/MainDlg.h"
 #include "client/core/Supervisor.h"
-#include "client/core/ui/Controls.h"
+#include "common/ui/Controls.h"
 #include "client/messaging/MessageClient.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"

@@ -1,4 +1,4 @@
-#include "client/core/ui/DialogBase.h"
+#include "common/ui/DialogBase.h"
 
 namespace ui {
 
@@ -78,6 +78,52 @@ void CDialogBase::OnOK() {
 
 void CDialogBase::OnCancel() {
   End(IDCANCEL);
+}
+
+void CDialogBase::ExchangeText(int id, std::string& value, bool save) {
+  HWND control = Item(id);
+  if (control == nullptr) return;
+  if (!save) {
+    SetWindowTextA(control, value.c_str());
+    return;
+  }
+  const int length = GetWindowTextLengthA(control);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(control, &text[0], length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  value.swap(text);
+}
+
+void CDialogBase::ExchangeCheck(int id, int& value, bool save) {
+  HWND control = Item(id);
+  if (control == nullptr) return;
+  if (save) {
+    value = SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  } else {
+    SendMessageA(control, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+}
+
+void CDialogBase::ExchangeSelection(int id, int& index, bool save) {
+  HWND control = Item(id);
+  if (control == nullptr) return;
+  if (save) {
+    const LRESULT selected = SendMessageA(control, CB_GETCURSEL, 0, 0);
+    index = selected == CB_ERR ? -1 : static_cast<int>(selected);
+  } else {
+    SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  }
+}
+
+void CDialogBase::ExchangeNumber(int id, int& value, bool save) {
+  if (Item(id) == nullptr) return;
+  if (save) {
+    BOOL read = FALSE;
+    const int number = static_cast<int>(GetDlgItemInt(m_hwnd, id, &read, TRUE));
+    value = read ? number : 0;
+  } else {
+    SetDlgItemInt(m_hwnd, id, static_cast<UINT>(value), TRUE);
+  }
 }
 
 void CDialogBase::End(INT_PTR result) {

@@ -1,4 +1,4 @@
-#include "client/core/WorkerThreads.h"
+#include "common/WorkerThreads.h"
 
 #include <memory>
 
@@ -13,7 +13,15 @@ struct WorkerStart {
 // the look and the wait.
 constexpr DWORD kRecheckMs = 100;
 
+struct ThreadStart {
+  std::function<void()> work;
+};
+
 }  // namespace
+
+HANDLE StartSystemThread(LPTHREAD_START_ROUTINE start, void* param) {
+  return CreateThread(nullptr, 0, start, param, 0, nullptr);
+}
 
 void WaitDeliveringSentMessages(HANDLE object) {
   if (object == nullptr) return;
@@ -25,6 +33,57 @@ void WaitDeliveringSentMessages(HANDLE object) {
     const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, kRecheckMs, QS_SENDMESSAGE);
     if (result == WAIT_OBJECT_0 || result == WAIT_FAILED || result == WAIT_ABANDONED_0) return;
   }
+}
+
+CWorkerThread::CWorkerThread() {}
+
+CWorkerThread::~CWorkerThread() {
+  Stop();
+}
+
+bool CWorkerThread::Start(std::function<void()> work, ThreadCreator create) {
+  if (m_thread.Valid()) return false;
+  if (!m_stop.Valid()) m_stop.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!m_stop.Valid()) return false;
+  ResetEvent(m_stop.Get());
+  std::unique_ptr<ThreadStart> start(new ThreadStart{std::move(work)});
+  m_thread.Reset(create(ThreadMain, start.get()));
+  if (!m_thread.Valid()) return false;
+  start.release();
+  return true;
+}
+
+DWORD WINAPI CWorkerThread::ThreadMain(LPVOID param) {
+  std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(param));
+  start->work();
+  return 0;
+}
+
+void CWorkerThread::RequestStop() {
+  if (m_stop.Valid()) SetEvent(m_stop.Get());
+}
+
+void CWorkerThread::Join() {
+  if (!m_thread.Valid()) return;
+  WaitDeliveringSentMessages(m_thread.Get());
+  m_thread.Reset();
+}
+
+void CWorkerThread::Stop() {
+  RequestStop();
+  Join();
+}
+
+bool CWorkerThread::StopRequested() const {
+  return m_stop.Valid() && WaitForSingleObject(m_stop.Get(), 0) == WAIT_OBJECT_0;
+}
+
+bool CWorkerThread::SleepUnlessStopping(DWORD milliseconds) const {
+  if (!m_stop.Valid()) {
+    Sleep(milliseconds);
+    return false;
+  }
+  return WaitForSingleObject(m_stop.Get(), milliseconds) == WAIT_OBJECT_0;
 }
 
 CWorkerThreads::CWorkerThreads() {

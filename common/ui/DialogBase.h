@@ -2,9 +2,15 @@
 //
 // A dialog receives what it needs through its constructor and hands results out through members
 // read after it ends. The object must outlive its window.
+//
+// Values: a dialog keeps the values of its controls in plain public fields and moves them in one
+// place, DoDataExchange(save), with the Exchange helpers below: OnInitDialog writes the fields into
+// the controls (save false), and OnOK reads them back (save true) before the dialog ends.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 namespace ui {
 
@@ -51,6 +57,17 @@ class CDialogBase {
 
   // Ends the dialog: EndDialog for a modal one, DestroyWindow for a modeless one.
   void End(INT_PTR result);
+
+  // Value exchange for DoDataExchange: save true reads the control with that id into the value,
+  // save false writes the value into the control. A missing control leaves the value as it is.
+  // Text of an edit, static or editable combo box.
+  void ExchangeText(int id, std::string& value, bool save);
+  // A check box or radio button: 1 checked, 0 not.
+  void ExchangeCheck(int id, int& value, bool save);
+  // The selected index of a combo box (-1: none).
+  void ExchangeSelection(int id, int& index, bool save);
+  // A decimal number in an edit; a text that is not a number reads as 0.
+  void ExchangeNumber(int id, int& value, bool save);
 
   HWND m_hwnd = nullptr;
 

@@ -1,8 +1,8 @@
-#include "client/core/Skin.h"
+#include "common/ui/Skin.h"
 
 #include <shellapi.h>
 
-#include "client/core/ui/Handles.h"
+#include "common/Handles.h"
 
 namespace skin {
 

@@ -1,4 +1,4 @@
-#include "client/store/TextCopy.h"
+#include "common/TextCopy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "client/core/ui/WebBrowserHost.h"
+#include "common/ui/WebBrowserHost.h"
 
 #include <exdisp.h>
 #include <ole2.h>

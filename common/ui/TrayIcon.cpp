@@ -1,8 +1,8 @@
-#include "client/core/ui/TrayIcon.h"
+#include "common/ui/TrayIcon.h"
 
 #include <cstring>
 
-#include "client/store/TextCopy.h"
+#include "common/TextCopy.h"
 
 // The record of the Windows XP generation ends before guidItem, which the MinGW headers always
 // declare whatever _WIN32_IE says; the size field names that shorter record, and the system reads

@@ -1,4 +1,5 @@
-// The one bounded copy into a fixed-size character buffer, for every module of the product.
+// The one bounded copy into a fixed-size character buffer, and the one comparison of a fixed field
+// with a text, for every module of the product.
 // Portable: no Windows header.
 #pragma once
 
@@ -23,4 +24,11 @@ inline bool CopyText(char* destination, std::size_t size, const char* source) {
 template <std::size_t N>
 inline bool CopyText(char (&destination)[N], const char* source) {
   return CopyText(destination, N, source);
+}
+
+// True when a fixed field filled by the system holds exactly text, byte for byte; an unterminated
+// field never matches. A null text matches nothing.
+template <std::size_t N>
+inline bool FieldEquals(const char (&field)[N], const char* text) {
+  return text != nullptr && strnlen(field, N) < N && std::strcmp(field, text) == 0;
 }

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <new>
 
-#include "dialengine/EngineText.h"
+#include "common/TextCopy.h"
+#include "dialengine/EngineSystem.h"
 #include "dialengine/HostAccess.h"
 #include "dialengine/LanDial.h"
 #include "dialengine/NetworkCheck.h"
 #include "dialengine/RasDial.h"
-#include "dialengine/SystemApi.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ const char kAppTitle[] = "远岸宽带拨号客户端";
 
 // The entry-creation messages: modal to the host's main window when one is registered.
 void ShowMessage(const char* text) {
-  EngineApi().messageBox(HostMainWindow(), text, kAppTitle, MB_OK | MB_ICONERROR);
+  EngineCalls().messageBox(HostMainWindow(), text, kAppTitle, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ void CConnectManage::InsertEntryName(EntryNameCallback callback, char* name, voi
 }
 
 void CConnectManage::EnumEntry() {
-  if (EngineApi().rasValidateEntryName(nullptr, LINKWELL_DEFAULT_ENTRY) != ERROR_ALREADY_EXISTS) {
+  if (EngineCalls().rasValidateEntryName(nullptr, LINKWELL_DEFAULT_ENTRY) != ERROR_ALREADY_EXISTS) {
     CreateDefaultEntry();
   }
   char name[] = LINKWELL_DEFAULT_ENTRY;
@@ -102,7 +102,7 @@ int CConnectManage::CreateDefaultEntry() {
   char text[256];
   DWORD bytes = 0;
   DWORD count = 0;
-  EngineApi().rasEnumDevices(nullptr, &bytes, &count);
+  EngineCalls().rasEnumDevices(nullptr, &bytes, &count);
   if (bytes < sizeof(RASDEVINFOA)) bytes = sizeof(RASDEVINFOA);
   RASDEVINFOA* devices = static_cast<RASDEVINFOA*>(calloc(1, bytes));
   if (!devices) {
@@ -112,7 +112,7 @@ int CConnectManage::CreateDefaultEntry() {
     return 0;
   }
   devices[0].dwSize = sizeof(RASDEVINFOA);
-  DWORD result = EngineApi().rasEnumDevices(devices, &bytes, &count);
+  DWORD result = EngineCalls().rasEnumDevices(devices, &bytes, &count);
   if (result != 0) {
     snprintf(text, sizeof(text), "RasEnumDevices failed: Error %d", static_cast<int>(result));
     ShowMessage(text);
@@ -144,7 +144,7 @@ int CConnectManage::CreateDefaultEntry() {
   free(devices);
 
   result =
-      EngineApi().rasSetEntryProperties(nullptr, LINKWELL_DEFAULT_ENTRY, &entry, sizeof(entry), nullptr, 0);
+      EngineCalls().rasSetEntryProperties(nullptr, LINKWELL_DEFAULT_ENTRY, &entry, sizeof(entry), nullptr, 0);
   if (result == 0) return 1;
   snprintf(text, sizeof(text), "建立默认拨号连接失败: Error %d", static_cast<int>(result));
   ShowMessage(text);

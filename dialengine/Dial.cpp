@@ -2,8 +2,8 @@
 
 #include <atomic>
 
+#include "common/TextCopy.h"
 #include "dialengine/DialerCount.h"
-#include "dialengine/EngineText.h"
 #include "dialengine/HostAccess.h"
 #include "dialengine/NetworkCheck.h"
 

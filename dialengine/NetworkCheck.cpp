@@ -6,10 +6,10 @@
 
 #include <cstdio>
 
+#include "common/TextCopy.h"
 #include "dialengine/ConnectManage.h"
-#include "dialengine/EngineText.h"
+#include "dialengine/EngineSystem.h"
 #include "dialengine/HostAccess.h"
-#include "dialengine/SystemApi.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ int ClassifyFlags(BOOL connected, DWORD flags) {
 
 int QueryClassification() {
   DWORD flags = 0;
-  BOOL connected = EngineApi().internetGetConnectedState(&flags, 0);
+  BOOL connected = EngineCalls().internetGetConnectedState(&flags, 0);
   return ClassifyFlags(connected, flags);
 }
 
@@ -34,7 +34,7 @@ void WriteDefaultEntryTexts() {
   connections[0].dwSize = sizeof(RASCONNA);
   DWORD bytes = sizeof(connections);
   DWORD count = 0;
-  if (EngineApi().rasEnumConnections(connections, &bytes, &count) != 0) return;
+  if (EngineCalls().rasEnumConnections(connections, &bytes, &count) != 0) return;
   if (count == 0) {
     HostSetText(kTextIpAddress, "");
     HostSetText(kTextConnectionName, "");
@@ -47,7 +47,7 @@ void WriteDefaultEntryTexts() {
     projection.dwSize = sizeof(projection);
     DWORD size = sizeof(projection);
     char address[sizeof(projection.szIpAddress)] = "";
-    if (EngineApi().rasGetProjectionInfo(connections[i].hrasconn, RASP_PppIp, &projection, &size) == 0) {
+    if (EngineCalls().rasGetProjectionInfo(connections[i].hrasconn, RASP_PppIp, &projection, &size) == 0) {
       CopyText(address, projection.szIpAddress);
     }
     HostSetText(kTextIpAddress, address);

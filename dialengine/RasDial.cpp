@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
+#include "common/TextCopy.h"
 #include "dialengine/ConnectManage.h"
-#include "dialengine/EngineText.h"
+#include "dialengine/EngineSystem.h"
 #include "dialengine/HostAccess.h"
-#include "dialengine/SystemApi.h"
 
 namespace {
 
@@ -30,19 +30,19 @@ bool PumpMessages(int* quitCode) {
 DWORD ConnectionStatus(HRASCONN connection) {
   RASCONNSTATUSA status = {};
   status.dwSize = sizeof(status);
-  return EngineApi().rasGetConnectStatus(connection, &status);
+  return EngineCalls().rasGetConnectStatus(connection, &status);
 }
 
 // RasHangUpA returns before the line is down; the handle stays valid until the system has
 // finished, and the status query answers ERROR_INVALID_HANDLE from then on. A system that never
 // gets there must not hold the calling thread forever.
 void WaitUntilGone(HRASCONN connection) {
-  const DWORD start = EngineApi().tickCount();
+  const DWORD start = EngineCalls().tickCount();
   bool quit = false;
   int quitCode = 0;
   while (ConnectionStatus(connection) != ERROR_INVALID_HANDLE) {
     if (!quit) quit = PumpMessages(&quitCode);
-    if (EngineApi().tickCount() - start >= CRasDial::kHangUpWaitMs) break;
+    if (EngineCalls().tickCount() - start >= CRasDial::kHangUpWaitMs) break;
     if (quit) {
       Sleep(kPollIntervalMs);
     } else {
@@ -67,10 +67,10 @@ int CRasDial::GetConnectState() {
   connection.dwSize = sizeof(connection);
   DWORD bytes = sizeof(connection);
   DWORD count = 0;
-  if (EngineApi().rasEnumConnections(&connection, &bytes, &count) != 0 || count == 0) return 0;
+  if (EngineCalls().rasEnumConnections(&connection, &bytes, &count) != 0 || count == 0) return 0;
   RASCONNSTATUSA status = {};
   status.dwSize = sizeof(status);
-  if (EngineApi().rasGetConnectStatus(connection.hrasconn, &status) != 0) return 0;
+  if (EngineCalls().rasGetConnectStatus(connection.hrasconn, &status) != 0) return 0;
   return status.rasconnstate == RASCS_Connected ? 1 : 0;
 }
 
@@ -89,16 +89,16 @@ int CRasDial::Connect() {
   CopyText(params.szPassword, m_password);
 
   m_hrasconn = nullptr;
-  DWORD result = EngineApi().rasDial(nullptr, nullptr, &params, 0, nullptr, &m_hrasconn);
+  DWORD result = EngineCalls().rasDial(nullptr, nullptr, &params, 0, nullptr, &m_hrasconn);
   SecureZeroMemory(params.szPassword, sizeof(params.szPassword));
   if (result != 0) {
     // A failed dial may still leave a half-open connection behind its handle.
     if (m_hrasconn) {
-      EngineApi().rasHangUp(m_hrasconn);
+      EngineCalls().rasHangUp(m_hrasconn);
       m_hrasconn = nullptr;
     }
     char systemText[256] = "";
-    if (EngineApi().rasGetErrorString(result, systemText, sizeof(systemText)) != 0) systemText[0] = '\0';
+    if (EngineCalls().rasGetErrorString(result, systemText, sizeof(systemText)) != 0) systemText[0] = '\0';
     systemText[sizeof(systemText) - 1] = '\0';
     char line[300];
     snprintf(line, sizeof(line), "%s%s", "连接错误!\r\n", systemText);
@@ -116,7 +116,7 @@ int CRasDial::Connect() {
   projection.dwSize = sizeof(projection);
   DWORD size = sizeof(projection);
   char address[sizeof(projection.szIpAddress)] = "";
-  if (EngineApi().rasGetProjectionInfo(m_hrasconn, RASP_PppIp, &projection, &size) == 0) {
+  if (EngineCalls().rasGetProjectionInfo(m_hrasconn, RASP_PppIp, &projection, &size) == 0) {
     CopyText(address, projection.szIpAddress);
   }
   m_ipAddress = address;
@@ -136,7 +136,7 @@ int CRasDial::Close() {
   m_disconnecting = 1;
   HostSetText(kTextMessage, "正在断开当前的拨号连接，请稍候...");
   if (m_hrasconn) {
-    EngineApi().rasHangUp(m_hrasconn);
+    EngineCalls().rasHangUp(m_hrasconn);
     WaitUntilGone(m_hrasconn);
     m_hrasconn = nullptr;
   }
@@ -148,13 +148,13 @@ int CRasDial::Close() {
   connections[0].dwSize = sizeof(RASCONNA);
   DWORD bytes = sizeof(connections);
   DWORD count = 0;
-  if (EngineApi().rasEnumConnections(connections, &bytes, &count) == 0) {
+  if (EngineCalls().rasEnumConnections(connections, &bytes, &count) == 0) {
     if (count > kHangUpCapacity) count = kHangUpCapacity;
     for (DWORD i = 0; i < count; ++i) {
       if (!FieldEquals(connections[i].szEntryName, LINKWELL_DEFAULT_ENTRY)) continue;
       HRASCONN connection = connections[i].hrasconn;
       if (ConnectionStatus(connection) == ERROR_INVALID_HANDLE) continue;
-      EngineApi().rasHangUp(connection);
+      EngineCalls().rasHangUp(connection);
       WaitUntilGone(connection);
     }
   }

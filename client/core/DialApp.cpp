@@ -9,7 +9,7 @@
 #include "client/core/AppTexts.h"
 #include "client/core/MainDlg.h"
 
-CDialApp::CDialApp() {}
+CDialApp::CDialApp() : m_connection(m_config, m_manager) {}
 
 CDialApp::~CDialApp() {}
 
@@ -58,7 +58,7 @@ int CDialApp::Run() {
   const bool ole = SUCCEEDED(OleInitialize(nullptr));
 
   {
-    CMainDlg main(m_config, m_manager, &m_messages);
+    CMainDlg main(m_config, m_connection, &m_messages);
     main.DoModal(nullptr);
   }
 

@@ -1,10 +1,11 @@
 // CDialApp: the application object. It owns, for the whole run, the single-instance mutex, the
-// connection manager, the configuration (loaded when the object is constructed) and the message
-// store, and runs the main window.
+// connection manager, the configuration (loaded when the object is constructed), the connection
+// built on them and the message store, and runs the main window.
 #pragma once
 
 #include <windows.h>
 
+#include "client/core/Connection.h"
 #include "client/messaging/MessageStore.h"
 #include "client/store/ConfigStore.h"
 #include "common/Handles.h"
@@ -26,6 +27,7 @@ class CDialApp {
 
   CConfigStore& Config() { return m_config; }
   CConnectManage& Manager() { return m_manager; }
+  CConnection& Connection() { return m_connection; }
   CMessageStore& Messages() { return m_messages; }
 
   // Brings the window of a running instance forward (restoring it from the tray when hidden).
@@ -38,6 +40,8 @@ class CDialApp {
 
   CConfigStore m_config;
   CConnectManage m_manager;
+  // Declared after the configuration and the manager, which it uses.
+  CConnection m_connection;
   CMessageStore m_messages;
   ui::CHandle m_mutex;
 };

@@ -49,15 +49,17 @@ ConnectPlan PlanConnect(const std::string& user, const std::string& passwordText
     stored = names[i] == user && storedTexts[i] == passwordText;
   }
   if (stored) {
-    plan.dialPassword = passwordText;
-    DialPasswordFromStored(passwordText, &plan.dialPassword);
+    std::string clear = passwordText;
+    DialPasswordFromStored(passwordText, &clear);
+    plan.dialPassword = CSecret(clear);
+    WipeString(clear);
     plan.textToStore = passwordText;
   } else {
     if (passwordText.size() > kMaxTypedPasswordLength) {
       plan.refusal = LoginRefusal::kPasswordTooLong;
       return plan;
     }
-    plan.dialPassword = passwordText;
+    plan.dialPassword = CSecret(passwordText);
     plan.textToStore = MakeStoredPasswordText(passwordText);
   }
   if (!remember) plan.textToStore.clear();
@@ -73,6 +75,7 @@ std::string MakeStoredPasswordText(const std::string& password) {
     std::string padded = password;
     padded.append(kBlockSize - password.size() % kBlockSize, '\0');
     cipher->Encrypt(padded.data(), padded.size());
+    WipeString(padded);
   } else {
     cipher->Encrypt(password.c_str());
   }
@@ -97,7 +100,7 @@ bool DialPasswordFromStored(const std::string& storedText, std::string* password
     const size_t lastBlock = end - kBlockSize;
     while (end > lastBlock + 1 && plain[end - 1] == '0') --end;
   }
-  plain.resize(end);
-  *password = plain;
+  password->assign(plain.data(), end);
+  WipeString(plain);
   return true;
 }

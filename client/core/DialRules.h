@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Secret.h"
+
 // Why a connect command is refused; kNone when it may go on.
 enum class LoginRefusal { kNone, kEmptyUser, kUserTooLong, kEmptyPassword, kPasswordTooLong };
 
@@ -24,7 +26,7 @@ LoginRefusal CheckLoginInput(const std::string& user, const std::string& passwor
 struct ConnectPlan {
   LoginRefusal refusal = LoginRefusal::kNone;
   // The clear password handed to the dial.
-  std::string dialPassword;
+  CSecret dialPassword;
   // What goes into "PASSWORD" of the saved user and the last user: the stored text of the
   // password when it is to be remembered, otherwise empty.
   std::string textToStore;

@@ -5,48 +5,47 @@
 #include <string>
 #include <vector>
 
+#include "client/core/AppTexts.h"
+#include "client/core/Connection.h"
 #include "client/core/DialRules.h"
-#include "client/core/RasQueries.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
-#include "client/store/ProgramFolder.h"
+#include "common/Secret.h"
 #include "common/ui/Controls.h"
 #include "dialengine/ConnectManage.h"
 
-CLoginPage::CLoginPage(CConfigStore& config, CConnectManage& manager)
-    : CPageBase(IDD_LOGIN),
-      m_config(config),
-      m_manager(manager),
-      m_sequence(config, manager),
-      m_supervisor(m_sequence) {}
+CLoginPage::CLoginPage(CConfigStore& config, CConnection& connection)
+    : CPageBase(IDD_LOGIN), m_config(config), m_connection(connection) {}
 
-CLoginPage::~CLoginPage() = default;
+void CLoginPage::DoDataExchange(bool save) {
+  ExchangeText(IDC_USER_NAME, userName, save);
+  ExchangeText(IDC_PASSWORD, password, save);
+  ExchangeCheck(IDC_REMEMBER_PASSWORD, remember, save);
+}
 
 bool CLoginPage::OnInitDialog() {
-  CPageBase::OnInitDialog();
-  m_sequence.Create();
-  m_manager.InsertEntryName(DeviceCallback, nullptr, this);
+  CConnectManage& manager = m_connection.Manager();
+  manager.InsertEntryName(DeviceCallback, nullptr, this);
   m_deviceCount = 0;
-  m_manager.EnumEntry();
+  manager.EnumEntry();
 
-  m_remember = m_config.GetPasswordStatus();
-  ui::SetChecked(Item(IDC_REMEMBER_PASSWORD), m_remember);
+  remember = m_config.GetPasswordStatus() ? 1 : 0;
 
   std::vector<std::string> names, passwords;
-  m_config.GetUsers(kDefaultEntryName, names, passwords);
+  m_config.GetUsers(LINKWELL_DEFAULT_ENTRY, names, passwords);
   HWND userBox = Item(IDC_USER_NAME);
   for (const std::string& name : names) ui::ComboAdd(userBox, name);
 
-  std::string user, password;
+  userName.clear();
+  password.clear();
   std::vector<std::string> lastNames, lastPasswords;
   if (m_config.GetLastUser(lastNames, lastPasswords) && !lastNames.empty()) {
-    user = lastNames.back();
-    if (m_remember && lastPasswords.size() == lastNames.size()) password = lastPasswords.back();
+    userName = lastNames.back();
+    if (remember != 0 && lastPasswords.size() == lastNames.size()) password = lastPasswords.back();
   } else if (!names.empty()) {
-    user = names.back();
+    userName = names.back();
   }
-  ui::SetText(userBox, user);
-  ui::SetText(Item(IDC_PASSWORD), password);
+  DoDataExchange(false);
   return true;
 }
 
@@ -70,7 +69,7 @@ void CLoginPage::AddDevice(const char* entryName) {
 
 void CLoginPage::OnUserSelectionChanged() {
   HWND passwordBox = Item(IDC_PASSWORD);
-  if (!m_remember) {
+  if (remember == 0) {
     ui::SetText(passwordBox, "");
     return;
   }
@@ -79,73 +78,64 @@ void CLoginPage::OnUserSelectionChanged() {
   const int selected = static_cast<int>(SendMessageA(userBox, CB_GETCURSEL, 0, 0));
   const std::string name = selected == CB_ERR ? ui::GetText(userBox) : ui::ComboItem(userBox, selected);
   std::vector<std::string> names, passwords;
-  m_config.GetUsers(kDefaultEntryName, names, passwords);
-  std::string password;
+  m_config.GetUsers(LINKWELL_DEFAULT_ENTRY, names, passwords);
+  std::string stored;
   for (size_t i = 0; i < names.size() && i < passwords.size(); ++i) {
     if (names[i] == name) {
-      password = passwords[i];
+      stored = passwords[i];
       break;
     }
   }
-  ui::SetText(passwordBox, password);
+  ui::SetText(passwordBox, stored);
 }
 
 void CLoginPage::OnRememberToggled() {
-  m_remember = ui::IsChecked(Item(IDC_REMEMBER_PASSWORD));
-  m_config.SetPasswordStatus(m_remember);
+  ExchangeCheck(IDC_REMEMBER_PASSWORD, remember, true);
+  m_config.SetPasswordStatus(remember != 0);
 }
 
 void CLoginPage::Refuse(const char* text) {
-  MessageBoxA(m_hwnd, text, kCaption, MB_OK | MB_ICONERROR);
+  MessageBoxA(m_hwnd, text, app::kNotice, MB_OK | MB_ICONERROR);
 }
 
 void CLoginPage::OnConnect() {
-  const std::string user = ui::GetText(Item(IDC_USER_NAME));
-  const std::string passwordText = ui::GetText(Item(IDC_PASSWORD));
-  m_remember = ui::IsChecked(Item(IDC_REMEMBER_PASSWORD));
-
-  const LoginRefusal refusal = CheckLoginInput(user, passwordText);
+  DoDataExchange(true);
+  const LoginRefusal refusal = CheckLoginInput(userName, password);
   if (refusal != LoginRefusal::kNone) {
+    WipeString(password);
     Refuse(LoginRefusalText(refusal));
     return;
   }
-  MakeRecordFolder(ProgramFolder());
 
   std::vector<std::string> names, storedTexts;
-  m_config.GetUsers(kDefaultEntryName, names, storedTexts);
-  const ConnectPlan plan = PlanConnect(user, passwordText, m_remember, names, storedTexts);
+  m_config.GetUsers(LINKWELL_DEFAULT_ENTRY, names, storedTexts);
+  ConnectPlan plan = PlanConnect(userName, password, remember != 0, names, storedTexts);
+  WipeString(password);
   if (plan.refusal != LoginRefusal::kNone) {
     Refuse(LoginRefusalText(plan.refusal));
     return;
   }
 
-  m_config.SaveUser(kDefaultEntryName, plan.textToStore.c_str(), user.c_str());
-  m_config.SetLastUser(plan.textToStore.c_str(), user.c_str());
-  m_sequence.StartDial(user, plan.dialPassword);
+  m_config.SaveUser(LINKWELL_DEFAULT_ENTRY, plan.textToStore.c_str(), userName.c_str());
+  m_config.SetLastUser(plan.textToStore.c_str(), userName.c_str());
+  m_connection.Connect(userName, std::move(plan.dialPassword));
 
   if (m_config.GetReconnect() && !m_config.GetAlwaysconnect()) {
-    m_sequence.SetRedial(m_config.GetRedialTrytimes(), m_config.GetRedialTimegrap());
+    m_connection.SetRedial(m_config.GetRedialTrytimes(), m_config.GetRedialTimegrap());
   }
 }
 
 void CLoginPage::OnDisconnect() {
-  m_sequence.Disconnect();
+  m_connection.Disconnect();
 }
 
-int CLoginPage::HasCredentials() const {
-  return !ui::GetText(Item(IDC_USER_NAME)).empty() && !ui::GetText(Item(IDC_PASSWORD)).empty() ? 1 : 0;
-}
-
-void CLoginPage::SetMessageClient(CMessageClient* client) {
-  m_sequence.SetMessageClient(client);
-}
-
-int CLoginPage::StartSupervision(HWND mainWindow, HWND toolbar) {
-  return m_supervisor.Start(mainWindow, toolbar);
-}
-
-void CLoginPage::StopSupervision() {
-  m_supervisor.Stop();
+int CLoginPage::HasCredentials() {
+  std::string user, typed;
+  ExchangeText(IDC_USER_NAME, user, true);
+  ExchangeText(IDC_PASSWORD, typed, true);
+  const int result = !user.empty() && !typed.empty() ? 1 : 0;
+  WipeString(typed);
+  return result;
 }
 
 bool CLoginPage::OnCommand(int id, int code, HWND) {

@@ -1,57 +1,48 @@
 // CLoginPage: the first tab of the main window (user name, password, remember flag, connect and
 // disconnect). Every connect and disconnect command of the program ends in its handlers. The page
-// owns the dial sequence and the supervision of the connection; it changes no status text itself
-// (the dial engine and the watchers do).
+// moves values between its controls and the connection; it changes no status text itself (the dial
+// engine and the watchers do).
 #pragma once
 
 #include <windows.h>
 
-#include "client/core/DialSequence.h"
+#include <string>
+
 #include "client/core/PageBase.h"
-#include "client/core/Supervisor.h"
 
 class CConfigStore;
-class CConnectManage;
-class CMessageClient;
+class CConnection;
 
 class CLoginPage : public CPageBase {
  public:
-  // The title of the page's messages.
-  static constexpr const char* kCaption = "提示";
-
-  CLoginPage(CConfigStore& config, CConnectManage& manager);
-  ~CLoginPage() override;
+  CLoginPage(CConfigStore& config, CConnection& connection);
 
   // The connect handler: checks the input (refusing with a message, nothing saved or dialled),
-  // saves the user and the last user, starts the dial and reads the redial settings. Returns as
-  // soon as the dial worker is started.
+  // saves the user and the last user, hands user and dial password to the connection and reads the
+  // redial settings. Returns as soon as the dial has been started.
   void OnConnect();
-  // The disconnect handler: closes the current record with the connection's traffic and starts the
-  // hang-up.
+  // The disconnect handler.
   void OnDisconnect();
-  // 1 when both the user name and the password box hold text, otherwise 0.
-  int HasCredentials() const;
+  // Reads the controls: 1 when both the user name and the password box hold text, otherwise 0.
+  int HasCredentials();
 
-  // The main window's message client, for the notices; null sends none.
-  void SetMessageClient(CMessageClient* client);
-  // Starts watching the connection (see CSupervisor::Start); returns its code.
-  int StartSupervision(HWND mainWindow, HWND toolbar);
-  // The exit's part of the page: the watchers and workers end, the record is closed, the offline
-  // notice sent and the line hung up (see CSupervisor::Stop).
-  void StopSupervision();
-
-  // For the tests.
-  CDialSequence& Sequence() { return m_sequence; }
-  int DeviceCount() const { return m_deviceCount; }
-  bool RememberFlag() const { return m_remember; }
+  // The values of the controls, moved by DoDataExchange. The password is what the box holds: a
+  // typed password or the stored text of a remembered one; it is wiped once a connect command has
+  // used it.
+  std::string userName;
+  std::string password;
+  int remember = 1;
 
  protected:
   bool OnInitDialog() override;
+  void DoDataExchange(bool save) override;
   bool OnCommand(int id, int code, HWND control) override;
   // The disconnect handler sits in the cancel slot; Escape never reaches it.
   void OnCancel() override;
 
  private:
+  friend class CLoginPageProbe;
+
   // The engine's entry-name callback: adds the name to the hidden device list.
   static int DeviceCallback(char* entryName, void* page);
   void AddDevice(const char* entryName);
@@ -60,9 +51,6 @@ class CLoginPage : public CPageBase {
   void Refuse(const char* text);
 
   CConfigStore& m_config;
-  CConnectManage& m_manager;
-  bool m_remember = true;
+  CConnection& m_connection;
   int m_deviceCount = 0;
-  CDialSequence m_sequence;
-  CSupervisor m_supervisor;
 };

@@ -5,6 +5,11 @@
 // command of the main menu, the tray menu and the toolbar is routed here. Closing or minimising
 // hides the window to the tray; only "退出" ends it. Dragged to a screen edge it docks there and
 // slides out of sight until the mouse touches it.
+//
+// The class is one window split over files by concern: MainDlg.cpp (start, stop, routing of
+// commands and messages), MainDlgTabs.cpp, MainDlgToolbar.cpp (toolbar and menu bar),
+// MainDlgTray.cpp, MainDlgDock.cpp (docking and sliding), MainDlgPaint.cpp and MainDlgTools.cpp
+// (the tool dialogs, help, about, updates, advertisement, timed shutdown).
 #pragma once
 
 #include <memory>
@@ -21,51 +26,25 @@
 #include "common/ui/WebBrowserHost.h"
 
 class CConfigStore;
-class CConnectManage;
+class CConnection;
 class CMessageClient;
 class CMessageStore;
 
 class CMainDlg : public ui::CDialogBase {
  public:
-  // Timers of the main window.
+  // Timers of the main window, and their periods.
   enum { kHoverTimer = 1, kSlideTimer = 2, kShutdownTimer = 4 };
+  static constexpr UINT kHoverPeriodMs = 200;
+  static constexpr UINT kSlidePeriodMs = 5;
   static constexpr int kPageCount = 4;
 
   // messages: the application's message store, handed to the message client (may be null).
-  CMainDlg(CConfigStore& config, CConnectManage& manager, CMessageStore* messages = nullptr);
+  CMainDlg(CConfigStore& config, CConnection& connection, CMessageStore* messages = nullptr);
   ~CMainDlg() override;
 
-  // Replaces the message client that the window starts and hands to the login page; call before
+  // Replaces the message client that the window starts and hands to the connection; call before
   // the window is created.
   void ReplaceMessageClient(std::unique_ptr<CMessageClient> client);
-
-  // The tray menu (menu 130's first sub-menu) with its connect, disconnect and statistics items
-  // in the states of main menu 0 item 0, menu 0 item 2 and menu 1 item 2. The caller owns the
-  // returned menu's parent (second output) and destroys it; null when the menu cannot be loaded.
-  HMENU CreateTrayMenu(HMENU* owner) const;
-  // The tray tooltip for the current state.
-  std::string TrayTipText() const;
-  // The link speed of the first network interface ("%ldMbps"); empty when it cannot be read.
-  std::string LinkSpeedText() const;
-  // The IP address of the default entry's connection; empty when there is none.
-  std::string ConnectionIpText() const;
-
-  // State, for the message handlers and the tests.
-  bool IsConnected() const { return m_connected; }
-  // What starting the supervision returned (0, or the negative code of what failed).
-  int SupervisionStartCode() const { return m_supervisionCode; }
-  CLoginPage& LoginPage() { return m_loginPage; }
-  CMessageClient& MessageClient() { return *m_messageClient; }
-  int DockedEdge() const { return m_dockedEdge; }
-  bool IsHoverShown() const { return m_hoverShown; }
-  long SavedHeight() const { return m_savedHeight; }
-  HWND Toolbar() const { return m_toolbar; }
-  HWND TabTooltips() const { return m_tabTips; }
-  HWND Page(int index) const;
-  int CurrentPage() const { return m_currentPage; }
-  const ui::CTrayIcon& Tray() const { return m_tray; }
-  bool HasAdBrowser() const { return m_adView.IsCreated(); }
-  dock::Screen ScreenMetrics() const;
 
  protected:
   bool OnInitDialog() override;
@@ -78,6 +57,8 @@ class CMainDlg : public ui::CDialogBase {
   void OnCancel() override;
 
  private:
+  friend class CMainDlgProbe;
+
   // Initialisation steps, in their order.
   void SetUpWindowStyle();
   void BuildTabs();
@@ -97,10 +78,12 @@ class CMainDlg : public ui::CDialogBase {
   void StopNetworkWait();
   void StopSupervision();
 
-  // Commands.
+  // Tabs.
   void ShowPage(int index);
+  HWND Page(int index) const;
+
+  // Commands.
   void ShowMainWindow();
-  void ShowTrayMenu();
   void OpenSettings();
   void OpenStatistics();
   void OpenUserManagement();
@@ -111,24 +94,40 @@ class CMainDlg : public ui::CDialogBase {
   void ShowAbout();
   void Exit();
 
-  // Window messages.
+  // Toolbar tooltips; false for other notifications.
+  bool OnToolbarTip(NMHDR* header, LRESULT& result);
+
+  // Tray.
   void OnTrayCallback(UINT mouseMessage);
+  void ShowTrayMenu();
+  // The tray menu (menu 130's first sub-menu) with its connect, disconnect and statistics items
+  // in the states of main menu 0 item 0, menu 0 item 2 and menu 1 item 2. The caller destroys the
+  // returned menu's parent (second output); null when the menu cannot be loaded.
+  HMENU CreateTrayMenu(HMENU* owner) const;
+  // The tray tooltip for the current state.
+  std::string TrayTipText() const;
+
+  // Window messages.
   void OnDialConnected();
   void OnDialDisconnected();
   void OnNetworkReady();
   void OnShutdownTimer();
+
+  // Docking and sliding.
+  dock::Screen ScreenMetrics() const;
   void OnMoving(RECT* proposed);
   void OnHitTest();
   void OnMinimized();
   void OnHoverTimer();
   void OnSlideTimer();
   void StartSlide(bool hiding);
+
+  // Painting.
   void PaintBackground(HDC dc);
   void DrawCaptionButton(const DRAWITEMSTRUCT* item);
 
   CConfigStore& m_config;
-  CConnectManage& m_manager;
-  // Declared before the login page, which sends through it: it goes after the page's workers.
+  CConnection& m_connection;
   std::unique_ptr<CMessageClient> m_messageClient;
   CLoginPage m_loginPage;
   CPageBase m_shortcutPage;

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "client/core/SupervisionTexts.h"
-
-const char kDefaultEntryName[] = "pppoe_vorlan_default_entry";
+#include "common/TextCopy.h"
+#include "dialengine/ConnectManage.h"
 
 namespace {
 
@@ -14,11 +14,11 @@ constexpr DWORD kListCapacity = 10;
 // Room for the table's count and one row, the first size the interface table is asked with.
 constexpr ULONG kFirstInterfaceTableBytes = 864;
 
-bool IsDefaultEntry(const RASCONNA& connection) {
-  return std::strncmp(connection.szEntryName, kDefaultEntryName, sizeof(connection.szEntryName)) == 0;
-}
-
 }  // namespace
+
+bool IsDefaultEntry(const RASCONNA& connection) {
+  return FieldEquals(connection.szEntryName, LINKWELL_DEFAULT_ENTRY);
+}
 
 std::vector<RASCONNA> ListConnections(DWORD capacity) {
   std::vector<RASCONNA> connections(capacity);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-// The phone-book entry the client dials and watches.
-extern const char kDefaultEntryName[];  // "pppoe_vorlan_default_entry"
+// True when the connection's entry name is exactly the default entry's, byte for byte.
+bool IsDefaultEntry(const RASCONNA& connection);
 
 // The active connections, with room for capacity of them; empty when the listing fails or there
 // is none.

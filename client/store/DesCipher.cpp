@@ -1,5 +1,7 @@
 #include "client/store/DesCipher.h"
 
+#include "common/Secret.h"
+
 #include <cstring>
 
 const char kPasswordKey[] = "quartos mesh key 70916";
@@ -107,6 +109,12 @@ CDesCipher::CDesCipher() {
   m_encrypted[0] = '\0';
   m_decrypted[0] = '\0';
   SetKey(nullptr);
+}
+
+CDesCipher::~CDesCipher() {
+  WipeBytes(m_roundKeys, sizeof(m_roundKeys));
+  WipeBytes(m_encrypted, sizeof(m_encrypted));
+  WipeBytes(m_decrypted, sizeof(m_decrypted));
 }
 
 void CDesCipher::SetKey(const char* key) {

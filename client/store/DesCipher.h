@@ -27,6 +27,10 @@ class CDesCipher {
 
   // Round keys of the all-zero key; both results empty.
   CDesCipher();
+  // Overwrites the round keys and both results: a deciphered password does not outlive the object.
+  ~CDesCipher();
+  CDesCipher(const CDesCipher&) = delete;
+  CDesCipher& operator=(const CDesCipher&) = delete;
 
   // Builds the round keys from the first eight bytes of key; a shorter key (or null) counts the
   // missing bytes as 0.

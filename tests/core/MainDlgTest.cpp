@@ -11,10 +11,12 @@
 #include <string>
 
 #include "client/core/AppTexts.h"
+#include "client/core/Connection.h"
 #include "client/core/MainDlg.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "dialengine/ConnectManage.h"
+#include "tests/core/MainDlgProbe.h"
 #include "tests/support/Driver.h"
 
 namespace {
@@ -52,7 +54,8 @@ class MainDlgTest : public ::testing::Test {
     // A manager of its own for each window: the engine keeps the first page that registers for
     // the entry names, and an earlier test's page is gone.
     m_manager = new CConnectManage();
-    m_dialog = new CMainDlg(*m_config, *m_manager);
+    m_connection = new CConnection(*m_config, *m_manager);
+    m_dialog = new CMainDlg(*m_config, *m_connection);
     m_window = m_dialog->Create(nullptr);
     ASSERT_NE(m_window, nullptr);
     ShowWindow(m_window, SW_SHOW);
@@ -61,6 +64,7 @@ class MainDlgTest : public ::testing::Test {
 
   void TearDown() override {
     delete m_dialog;
+    delete m_connection;
     delete m_manager;
     delete m_config;
     DeleteFileA(TempConfigPath().c_str());
@@ -70,8 +74,8 @@ class MainDlgTest : public ::testing::Test {
   // The engine's writes: toolbar buttons by command, menu items by position.
   void EngineShowsConnected() {
     HMENU bar = GetMenu(m_window);
-    SendMessageA(m_dialog->Toolbar(), TB_ENABLEBUTTON, ID_DISCONNECT, MAKELPARAM(TRUE, 0));
-    SendMessageA(m_dialog->Toolbar(), TB_ENABLEBUTTON, ID_CONNECT, MAKELPARAM(FALSE, 0));
+    SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_ENABLEBUTTON, ID_DISCONNECT, MAKELPARAM(TRUE, 0));
+    SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_ENABLEBUTTON, ID_CONNECT, MAKELPARAM(FALSE, 0));
     EnableMenuItem(GetSubMenu(bar, 0), 0, MF_BYPOSITION | MF_GRAYED);
     EnableMenuItem(GetSubMenu(bar, 0), 2, MF_BYPOSITION | MF_ENABLED);
     EnableMenuItem(GetSubMenu(bar, 1), 2, MF_BYPOSITION | MF_ENABLED);
@@ -81,8 +85,8 @@ class MainDlgTest : public ::testing::Test {
   void EngineShowsDisconnected() {
     HMENU bar = GetMenu(m_window);
     SendMessageA(m_window, app::kDialDisconnectedMessage, 0, 0);
-    SendMessageA(m_dialog->Toolbar(), TB_ENABLEBUTTON, ID_DISCONNECT, MAKELPARAM(FALSE, 0));
-    SendMessageA(m_dialog->Toolbar(), TB_ENABLEBUTTON, ID_CONNECT, MAKELPARAM(TRUE, 0));
+    SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_ENABLEBUTTON, ID_DISCONNECT, MAKELPARAM(FALSE, 0));
+    SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_ENABLEBUTTON, ID_CONNECT, MAKELPARAM(TRUE, 0));
     EnableMenuItem(GetSubMenu(bar, 0), 0, MF_BYPOSITION | MF_ENABLED);
     EnableMenuItem(GetSubMenu(bar, 0), 2, MF_BYPOSITION | MF_GRAYED);
     EnableMenuItem(GetSubMenu(bar, 1), 2, MF_BYPOSITION | MF_GRAYED);
@@ -104,6 +108,7 @@ class MainDlgTest : public ::testing::Test {
 
   CConfigStore* m_config = nullptr;
   CConnectManage* m_manager = nullptr;
+  CConnection* m_connection = nullptr;
   CMainDlg* m_dialog = nullptr;
   HWND m_window = nullptr;
 };
@@ -147,25 +152,27 @@ TEST_F(MainDlgTest, ToolbarTooltipsComeFromTheStringTable) {
                         {ID_DISCONNECT, "断开连接"},
                         {ID_SETTINGS, "客户端设置"},
                         {ID_UPDATE, "软件升级"}};
-  ASSERT_NE(m_dialog->Toolbar(), nullptr);
+  ASSERT_NE(CMainDlgProbe(*m_dialog).Toolbar(), nullptr);
   for (const Case& c : cases) {
-    EXPECT_NE(SendMessageA(m_dialog->Toolbar(), TB_COMMANDTOINDEX, c.command, 0), -1) << c.command;
+    EXPECT_NE(SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_COMMANDTOINDEX, c.command, 0), -1)
+        << c.command;
     NMTTDISPINFOA info;
     std::memset(&info, 0, sizeof(info));
-    info.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageA(m_dialog->Toolbar(), TB_GETTOOLTIPS, 0, 0));
+    info.hdr.hwndFrom =
+        reinterpret_cast<HWND>(SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_GETTOOLTIPS, 0, 0));
     info.hdr.idFrom = c.command;
     info.hdr.code = TTN_GETDISPINFOA;
     SendMessageA(m_window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
     ASSERT_NE(info.lpszText, nullptr);
     EXPECT_STREQ(info.lpszText, c.tip) << c.command;
   }
-  EXPECT_TRUE(SendMessageA(m_dialog->Toolbar(), TB_ISBUTTONENABLED, ID_CONNECT, 0));
-  EXPECT_FALSE(SendMessageA(m_dialog->Toolbar(), TB_ISBUTTONENABLED, ID_DISCONNECT, 0));
+  EXPECT_TRUE(SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_ISBUTTONENABLED, ID_CONNECT, 0));
+  EXPECT_FALSE(SendMessageA(CMainDlgProbe(*m_dialog).Toolbar(), TB_ISBUTTONENABLED, ID_DISCONNECT, 0));
 }
 
 TEST_F(MainDlgTest, TabsCarryTooltipsAndShowOnePageAtATime) {
   const char* const tips[] = {"用户登录", "辅助功能", "推荐服务", "宽带服务"};
-  HWND tips_window = m_dialog->TabTooltips();
+  HWND tips_window = CMainDlgProbe(*m_dialog).TabTooltips();
   ASSERT_NE(tips_window, nullptr);
   ASSERT_EQ(SendMessageA(tips_window, TTM_GETTOOLCOUNT, 0, 0), 4);
   for (int i = 0; i < 4; ++i) {
@@ -185,15 +192,15 @@ TEST_F(MainDlgTest, TabsCarryTooltipsAndShowOnePageAtATime) {
     NMHDR header = {tabs, IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
     SendMessageA(m_window, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&header));
     for (int i = 0; i < 4; ++i) {
-      ASSERT_NE(m_dialog->Page(i), nullptr);
-      EXPECT_EQ(IsWindowVisible(m_dialog->Page(i)) != FALSE, i == selected)
+      ASSERT_NE(CMainDlgProbe(*m_dialog).Page(i), nullptr);
+      EXPECT_EQ(IsWindowVisible(CMainDlgProbe(*m_dialog).Page(i)) != FALSE, i == selected)
           << "tab " << selected << " page " << i;
     }
   }
   // The login page sits right of the tab strip, inside the tab control.
-  RECT page = WindowRect(m_dialog->Page(0));
+  RECT page = WindowRect(CMainDlgProbe(*m_dialog).Page(0));
   RECT tab = WindowRect(tabs);
-  EXPECT_EQ(GetParent(m_dialog->Page(0)), tabs);
+  EXPECT_EQ(GetParent(CMainDlgProbe(*m_dialog).Page(0)), tabs);
   EXPECT_GE(page.left - tab.left, 42);
 }
 
@@ -205,7 +212,7 @@ TEST_F(MainDlgTest, TrayMenuMirrorsTheMainMenuConnectedAndNot) {
   const Item connect = {2, ID_TRAY_CONNECT}, disconnect = {3, ID_TRAY_DISCONNECT},
              statistics = {4, ID_TRAY_STATISTICS};
   HMENU owner = nullptr;
-  HMENU menu = m_dialog->CreateTrayMenu(&owner);
+  HMENU menu = CMainDlgProbe(*m_dialog).CreateTrayMenu(&owner);
   ASSERT_NE(menu, nullptr);
   for (const Item& item : {connect, disconnect, statistics})
     EXPECT_EQ(GetMenuItemID(menu, item.position), item.id);
@@ -215,7 +222,7 @@ TEST_F(MainDlgTest, TrayMenuMirrorsTheMainMenuConnectedAndNot) {
   DestroyMenu(owner);
 
   EngineShowsConnected();
-  menu = m_dialog->CreateTrayMenu(&owner);
+  menu = CMainDlgProbe(*m_dialog).CreateTrayMenu(&owner);
   ASSERT_NE(menu, nullptr);
   EXPECT_TRUE(IsGrayed(menu, connect.position));
   EXPECT_FALSE(IsGrayed(menu, disconnect.position));
@@ -223,7 +230,7 @@ TEST_F(MainDlgTest, TrayMenuMirrorsTheMainMenuConnectedAndNot) {
   DestroyMenu(owner);
 
   EngineShowsDisconnected();
-  menu = m_dialog->CreateTrayMenu(&owner);
+  menu = CMainDlgProbe(*m_dialog).CreateTrayMenu(&owner);
   ASSERT_NE(menu, nullptr);
   EXPECT_FALSE(IsGrayed(menu, connect.position));
   EXPECT_TRUE(IsGrayed(menu, disconnect.position));
@@ -232,23 +239,23 @@ TEST_F(MainDlgTest, TrayMenuMirrorsTheMainMenuConnectedAndNot) {
 }
 
 TEST_F(MainDlgTest, DialMessagesSetTheFlagBalloonIconAndTooltip) {
-  const NOTIFYICONDATAA& tray = m_dialog->Tray().Data();
+  const NOTIFYICONDATAA& tray = CMainDlgProbe(*m_dialog).Tray().Data();
   EXPECT_EQ(tray.uID, 250u);
   EXPECT_EQ(tray.uCallbackMessage, 2024u);
   EXPECT_STREQ(tray.szTip, "远岸宽带拨号客户端");
   const HICON offline = tray.hIcon;
-  EXPECT_EQ(m_dialog->TrayTipText(), "远岸宽带拨号客户端\r\n未通过本软件拨号");
+  EXPECT_EQ(CMainDlgProbe(*m_dialog).TrayTipText(), "远岸宽带拨号客户端\r\n未通过本软件拨号");
 
   EngineShowsConnected();
-  EXPECT_TRUE(m_dialog->IsConnected());
+  EXPECT_TRUE(CMainDlgProbe(*m_dialog).IsConnected());
   EXPECT_STREQ(tray.szInfoTitle, "远岸宽带拨号客户端已连接");
   EXPECT_EQ(tray.uTimeout, 100u);
   EXPECT_NE(tray.hIcon, offline);
-  EXPECT_EQ(m_dialog->TrayTipText().rfind("远岸宽带拨号客户端\r\nIP地址：", 0), 0u);
-  EXPECT_NE(m_dialog->TrayTipText().find("\r\n速度："), std::string::npos);
+  EXPECT_EQ(CMainDlgProbe(*m_dialog).TrayTipText().rfind("远岸宽带拨号客户端\r\nIP地址：", 0), 0u);
+  EXPECT_NE(CMainDlgProbe(*m_dialog).TrayTipText().find("\r\n速度："), std::string::npos);
 
   EngineShowsDisconnected();
-  EXPECT_FALSE(m_dialog->IsConnected());
+  EXPECT_FALSE(CMainDlgProbe(*m_dialog).IsConnected());
   EXPECT_STREQ(tray.szInfoTitle, "");
   EXPECT_STREQ(tray.szInfo, "远岸宽带拨号客户端连接已断开");
   EXPECT_EQ(tray.hIcon, offline);
@@ -278,7 +285,7 @@ TEST_F(MainDlgTest, ExitDestroysTheWindowAndRemovesTheInstanceMark) {
   SendMessageA(m_window, WM_COMMAND, ID_TRAY_EXIT, 0);
   driver::PumpMessages();
   EXPECT_FALSE(IsWindow(m_window));
-  EXPECT_FALSE(m_dialog->Tray().IsAdded());
+  EXPECT_FALSE(CMainDlgProbe(*m_dialog).Tray().IsAdded());
 }
 
 TEST_F(MainDlgTest, DockedAtTheLeftSlidesOutWhenTheMouseLeavesAndBackWhenItReturns) {
@@ -287,21 +294,21 @@ TEST_F(MainDlgTest, DockedAtTheLeftSlidesOutWhenTheMouseLeavesAndBackWhenItRetur
   const long width = WindowRect(m_window).right - WindowRect(m_window).left;
 
   RECT docked = DragTo(5, 300, 3, 40);
-  EXPECT_EQ(m_dialog->DockedEdge(), 3);
+  EXPECT_EQ(CMainDlgProbe(*m_dialog).DockedEdge(), 3);
   EXPECT_EQ(docked.left, 0);
   EXPECT_EQ(docked.bottom - docked.top, height);
-  EXPECT_EQ(m_dialog->SavedHeight(), height);
+  EXPECT_EQ(CMainDlgProbe(*m_dialog).SavedHeight(), height);
 
   // The mouse touches the window, then leaves it: the window slides out to a frame-wide strip.
   SetCursorPos(width / 2, 300);
   SendMessageA(m_window, WM_NCHITTEST, 0, MAKELPARAM(width / 2, 300));
-  EXPECT_TRUE(m_dialog->IsHoverShown());
+  EXPECT_TRUE(CMainDlgProbe(*m_dialog).IsHoverShown());
   SetCursorPos(width + 200, 300);
   const HWND window = m_window;
   const long hiddenLeft = frame - width;
   EXPECT_TRUE(driver::WaitFor([&] { return WindowRect(window).left == hiddenLeft; }, 5000))
       << "left at " << WindowRect(m_window).left;
-  EXPECT_FALSE(m_dialog->IsHoverShown());
+  EXPECT_FALSE(CMainDlgProbe(*m_dialog).IsHoverShown());
   EXPECT_TRUE(IsWindowVisible(m_window));
 
   // Touching the strip slides it back in.
@@ -313,17 +320,17 @@ TEST_F(MainDlgTest, DockedAtTheLeftSlidesOutWhenTheMouseLeavesAndBackWhenItRetur
   // Dragged away from the edge it gets the height it had before docking.
   SetWindowPos(m_window, nullptr, 0, 0, width, height / 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   RECT undocked = DragTo(600, 300, 400, 100);
-  EXPECT_EQ(m_dialog->DockedEdge(), 0);
+  EXPECT_EQ(CMainDlgProbe(*m_dialog).DockedEdge(), 0);
   EXPECT_EQ(undocked.bottom - undocked.top, height);
   EXPECT_EQ(WindowRect(m_window).bottom - WindowRect(m_window).top, height);
 }
 
 TEST_F(MainDlgTest, DraggedNearTheTopDocksAtMinusTheEdgeHeight) {
   RECT r = DragTo(600, 10, 400, 5);
-  EXPECT_EQ(m_dialog->DockedEdge(), 1);
+  EXPECT_EQ(CMainDlgProbe(*m_dialog).DockedEdge(), 1);
   EXPECT_EQ(r.top, -GetSystemMetrics(SM_CYEDGE));
   r = DragTo(600, 300, 400, 100);
-  EXPECT_EQ(m_dialog->DockedEdge(), 0);
+  EXPECT_EQ(CMainDlgProbe(*m_dialog).DockedEdge(), 0);
   EXPECT_EQ(r.top, 100);
 }
 

@@ -16,14 +16,16 @@
 #include <vector>
 
 #include "client/core/AppTexts.h"
+#include "client/core/Connection.h"
 #include "client/core/LoginPage.h"
 #include "client/core/MainDlg.h"
 #include "client/core/Supervisor.h"
-#include "common/ui/Controls.h"
 #include "client/messaging/MessageClient.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
+#include "common/ui/Controls.h"
 #include "dialengine/ConnectManage.h"
+#include "tests/core/MainDlgProbe.h"
 #include "tests/support/Driver.h"
 
 namespace {
@@ -51,26 +53,29 @@ class Window {
     config = new CConfigStore(TempConfigPath());
     if (edit) edit(*config);
     manager = new CConnectManage();
-    dialog = new CMainDlg(*config, *manager);
+    connection = new CConnection(*config, *manager);
+    dialog = new CMainDlg(*config, *connection);
     window = dialog->Create(nullptr);
     if (window != nullptr) ShowWindow(window, SW_SHOW);
     driver::WaitFor([] { return true; }, 0);
   }
   ~Window() {
     delete dialog;
+    delete connection;
     delete manager;
     delete config;
     DeleteFileA(TempConfigPath().c_str());
   }
-  HWND Page() const { return dialog->Page(0); }
+  HWND Page() const { return CMainDlgProbe(*dialog).Page(0); }
   HWND PageItem(int id) const { return GetDlgItem(Page(), id); }
   std::string Text(int id) const { return ui::GetText(GetDlgItem(window, id)); }
   bool ButtonEnabled(int command) const {
-    return SendMessageA(dialog->Toolbar(), TB_ISBUTTONENABLED, command, 0) != 0;
+    return SendMessageA(CMainDlgProbe(*dialog).Toolbar(), TB_ISBUTTONENABLED, command, 0) != 0;
   }
 
   CConfigStore* config;
   CConnectManage* manager;
+  CConnection* connection;
   CMainDlg* dialog;
   HWND window;
 };
@@ -83,7 +88,7 @@ class SupervisionDlgTest : public ::testing::Test {
     controls.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES;
     InitCommonControlsEx(&controls);
   }
-  void TearDown() override { SupervisorApi() = RealSupervisorSystem(); }
+  void TearDown() override { SupervisorCalls() = RealSupervisorSystem(); }
 };
 
 // Fails the n-th of the start's creations (events first, then threads).
@@ -103,12 +108,12 @@ TEST_F(SupervisionDlgTest, StartReportsTheFirstThingThatCouldNotBeCreatedAndStil
   for (int failAt = 0; failAt <= 4; ++failAt) {
     g_failAt = failAt;
     g_creations = 0;
-    SupervisorApi() = SupervisorSystem{FailingEvent, FailingThread};
+    SupervisorCalls() = SupervisorSystem{FailingEvent, FailingThread};
     const DWORD start = GetTickCount();
     {
       Window w;
       ASSERT_NE(w.window, nullptr);
-      EXPECT_EQ(w.dialog->SupervisionStartCode(), expected[failAt]) << failAt;
+      EXPECT_EQ(CMainDlgProbe(*w.dialog).SupervisionStartCode(), expected[failAt]) << failAt;
       EXPECT_EQ(g_creations, failAt == 0 ? 4 : failAt) << "nothing is created after a failure";
     }
     EXPECT_LT(GetTickCount() - start, 20000u) << "the window ends without waiting on what never started";
@@ -123,10 +128,11 @@ TEST_F(SupervisionDlgTest, LinkSpeedIsTheFirstInterfacesSpeedInWholeMegabits) {
   size = static_cast<ULONG>(buffer.size());
   MIB_IFTABLE* table = reinterpret_cast<MIB_IFTABLE*>(buffer.data());
   if (GetIfTable(table, &size, FALSE) != NO_ERROR || table->dwNumEntries == 0) {
-    EXPECT_EQ(w.dialog->LinkSpeedText(), "");
+    EXPECT_EQ(CMainDlgProbe(*w.dialog).LinkSpeedText(), "");
     return;
   }
-  EXPECT_EQ(w.dialog->LinkSpeedText(), std::to_string(table->table[0].dwSpeed / 1000000) + "Mbps");
+  EXPECT_EQ(CMainDlgProbe(*w.dialog).LinkSpeedText(),
+            std::to_string(table->table[0].dwSpeed / 1000000) + "Mbps");
 }
 
 TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndTheTooltipFollows) {
@@ -137,7 +143,7 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
 
   Window w;
   ASSERT_NE(w.window, nullptr);
-  EXPECT_EQ(w.dialog->TrayTipText(), "远岸宽带拨号客户端\r\n未通过本软件拨号");
+  EXPECT_EQ(CMainDlgProbe(*w.dialog).TrayTipText(), "远岸宽带拨号客户端\r\n未通过本软件拨号");
 
   RASDIALPARAMSA params = {};
   params.dwSize = sizeof(params);
@@ -149,7 +155,8 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
   ASSERT_EQ(server.Sessions().size(), 1u);
   const std::string address = server.Sessions()[0].address;
 
-  ASSERT_TRUE(driver::WaitFor([&] { return w.dialog->IsConnected(); }, 15000)) << "no WM_DIAL_CONNECTED";
+  ASSERT_TRUE(driver::WaitFor([&] { return CMainDlgProbe(*w.dialog).IsConnected(); }, 15000))
+      << "no WM_DIAL_CONNECTED";
   ASSERT_TRUE(driver::WaitFor([&] { return w.Text(IDC_MESSAGE_TEXT) == "已经成功地建立了连接"; }, 5000));
   EXPECT_EQ(w.Text(IDC_IP_TEXT), address);
   EXPECT_TRUE(w.ButtonEnabled(ID_DISCONNECT));
@@ -157,12 +164,14 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
   EXPECT_TRUE(IsGrayed(w.window, 0, 0));
   EXPECT_FALSE(IsGrayed(w.window, 0, 2));
   EXPECT_FALSE(IsGrayed(w.window, 1, 2));
-  EXPECT_EQ(w.dialog->TrayTipText(),
-            "远岸宽带拨号客户端\r\nIP地址：" + address + "\r\n速度：" + w.dialog->LinkSpeedText());
-  EXPECT_EQ(w.dialog->ConnectionIpText(), address);
+  EXPECT_EQ(
+      CMainDlgProbe(*w.dialog).TrayTipText(),
+      "远岸宽带拨号客户端\r\nIP地址：" + address + "\r\n速度：" + CMainDlgProbe(*w.dialog).LinkSpeedText());
+  EXPECT_EQ(CMainDlgProbe(*w.dialog).ConnectionIpText(), address);
 
   ASSERT_TRUE(server.Ctl("DROP all"));
-  ASSERT_TRUE(driver::WaitFor([&] { return !w.dialog->IsConnected(); }, 15000)) << "no WM_DIAL_DISCONNECTED";
+  ASSERT_TRUE(driver::WaitFor([&] { return !CMainDlgProbe(*w.dialog).IsConnected(); }, 15000))
+      << "no WM_DIAL_DISCONNECTED";
   ASSERT_TRUE(
       driver::WaitFor([&] { return w.Text(IDC_MESSAGE_TEXT) == "欢迎使用远岸宽带拨号客户端"; }, 5000));
   EXPECT_FALSE(w.ButtonEnabled(ID_DISCONNECT));
@@ -170,8 +179,8 @@ TEST_F(SupervisionDlgTest, AConnectionFromElsewhereIsShownAndItsLossUndoneAndThe
   EXPECT_FALSE(IsGrayed(w.window, 0, 0));
   EXPECT_TRUE(IsGrayed(w.window, 0, 2));
   EXPECT_TRUE(IsGrayed(w.window, 1, 2));
-  EXPECT_EQ(w.dialog->TrayTipText(), "远岸宽带拨号客户端\r\n未通过本软件拨号");
-  EXPECT_EQ(w.dialog->ConnectionIpText(), "");
+  EXPECT_EQ(CMainDlgProbe(*w.dialog).TrayTipText(), "远岸宽带拨号客户端\r\n未通过本软件拨号");
+  EXPECT_EQ(CMainDlgProbe(*w.dialog).ConnectionIpText(), "");
   // Nothing redials with the default settings.
   driver::WaitFor([] { return false; }, 1500);
   EXPECT_TRUE(server.Sessions().empty());
@@ -262,12 +271,13 @@ TEST_F(SupervisionDlgTest, AMessageClientThatCannotStartIsReportedOnceAndTheWind
     DeleteFileA(TempConfigPath().c_str());
     CConfigStore config(TempConfigPath());
     CConnectManage manager;
-    CMainDlg dialog(config, manager);
+    CConnection connection(config, manager);
+    CMainDlg dialog(config, connection);
     dialog.ReplaceMessageClient(std::unique_ptr<CMessageClient>(
         new CMessageClient(nullptr, "127.0.0.1", 3360, ntohs(local.sin_port))));
     HWND window = dialog.Create(nullptr);
     ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(dialog.MessageClient().IsReceiving());
+    EXPECT_FALSE(CMainDlgProbe(dialog).MessageClient().IsReceiving());
     driver::WaitFor([] { return false; }, 500);
     texts = answerer.Texts();
   }
@@ -309,7 +319,7 @@ TEST_F(SupervisionDlgTest, LoginPageStartsWithTheLastUserAndItsStoredTextOnlyWhe
     EXPECT_EQ(ui::ComboItem(users, 0), "alice");
     EXPECT_EQ(ui::ComboItem(users, 1), "bob");
     EXPECT_EQ(ui::ComboItem(users, 2), "carol");
-    EXPECT_EQ(w.dialog->LoginPage().HasCredentials(), c.password[0] != '\0' ? 1 : 0);
+    EXPECT_EQ(CMainDlgProbe(*w.dialog).LoginPage().HasCredentials(), c.password[0] != '\0' ? 1 : 0);
   }
 }
 
@@ -319,7 +329,7 @@ TEST_F(SupervisionDlgTest, LoginPageSelectionToggleDevicesAndCredentials) {
     config.SaveUser(kEntry, "", "bob");
   });
   ASSERT_NE(w.window, nullptr);
-  CLoginPage& page = w.dialog->LoginPage();
+  CLoginPage& page = CMainDlgProbe(*w.dialog).LoginPage();
   HWND users = w.PageItem(IDC_USER_NAME);
   HWND password = w.PageItem(IDC_PASSWORD);
   auto select = [&](int index) {
@@ -334,7 +344,7 @@ TEST_F(SupervisionDlgTest, LoginPageSelectionToggleDevicesAndCredentials) {
   ASSERT_EQ(ui::ComboCount(devices), 1);
   EXPECT_EQ(ui::ComboItem(devices, 0), kEntry);
   EXPECT_EQ(SendMessageA(devices, CB_GETCURSEL, 0, 0), 0);
-  EXPECT_EQ(page.DeviceCount(), 1);
+  EXPECT_EQ(CLoginPageProbe::DeviceCount(page), 1);
 
   select(0);
   EXPECT_EQ(ui::GetText(password), "aaaaaaaaaaaaaaaa");
@@ -343,13 +353,13 @@ TEST_F(SupervisionDlgTest, LoginPageSelectionToggleDevicesAndCredentials) {
 
   // The remember flag is written at once; without it a selection empties the password.
   SendMessageA(w.PageItem(IDC_REMEMBER_PASSWORD), BM_CLICK, 0, 0);
-  EXPECT_FALSE(page.RememberFlag());
+  EXPECT_FALSE(page.remember);
   EXPECT_FALSE(w.config->GetPasswordStatus());
   ui::SetText(password, "typed");
   select(0);
   EXPECT_EQ(ui::GetText(password), "");
   SendMessageA(w.PageItem(IDC_REMEMBER_PASSWORD), BM_CLICK, 0, 0);
-  EXPECT_TRUE(page.RememberFlag());
+  EXPECT_TRUE(page.remember);
   EXPECT_TRUE(w.config->GetPasswordStatus());
 
   struct Case {

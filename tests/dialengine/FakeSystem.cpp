@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dialengine/SystemApi.h"
+#include "dialengine/EngineSystem.h"
 
 namespace {
 
@@ -186,7 +186,7 @@ FakeSystem& Fake() {
 void InstallFakeSystem() {
   delete g_fake;
   g_fake = new FakeSystem();
-  SystemApi& api = EngineApi();
+  EngineSystem& api = EngineCalls();
   api.rasEnumDevices = &FakeEnumDevices;
   api.rasValidateEntryName = &FakeValidateEntryName;
   api.rasSetEntryProperties = &FakeSetEntryProperties;
@@ -202,7 +202,7 @@ void InstallFakeSystem() {
 }
 
 void RemoveFakeSystem() {
-  EngineApi() = RealSystemApi();
+  EngineCalls() = RealEngineSystem();
   delete g_fake;
   g_fake = nullptr;
 }

@@ -9,7 +9,7 @@
 
 #include <ras.h>
 
-struct SystemApi {
+struct EngineSystem {
   DWORD(WINAPI* rasEnumDevices)(LPRASDEVINFOA devices, LPDWORD bytes, LPDWORD count);
   DWORD(WINAPI* rasValidateEntryName)(LPCSTR phoneBook, LPCSTR entryName);
   DWORD(WINAPI* rasSetEntryProperties)
@@ -31,6 +31,6 @@ struct SystemApi {
 };
 
 // The table the engine calls through. Changes take effect at the next call.
-SystemApi& EngineApi();
+EngineSystem& EngineCalls();
 // The table of the real functions.
-SystemApi RealSystemApi();
+EngineSystem RealEngineSystem();

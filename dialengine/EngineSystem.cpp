@@ -1,4 +1,4 @@
-#include "dialengine/SystemApi.h"
+#include "dialengine/EngineSystem.h"
 
 #include <wininet.h>
 
@@ -12,8 +12,8 @@ static_assert(sizeof(RASCONNSTATUSA) == 288, "RASCONNSTATUSA layout");
 static_assert(sizeof(RASPPPIPA) == 48, "RASPPPIPA layout");
 #endif
 
-SystemApi RealSystemApi() {
-  SystemApi api;
+EngineSystem RealEngineSystem() {
+  EngineSystem api;
   api.rasEnumDevices = &RasEnumDevicesA;
   api.rasValidateEntryName = &RasValidateEntryNameA;
   api.rasSetEntryProperties = &RasSetEntryPropertiesA;
@@ -29,7 +29,7 @@ SystemApi RealSystemApi() {
   return api;
 }
 
-SystemApi& EngineApi() {
-  static SystemApi api = RealSystemApi();
+EngineSystem& EngineCalls() {
+  static EngineSystem api = RealEngineSystem();
   return api;
 }

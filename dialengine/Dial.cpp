@@ -45,12 +45,18 @@ CDial::CDial(const CDial& other)
 CDial& CDial::operator=(const CDial& other) = default;
 
 CDial::~CDial() {
+  // The clear password goes with the dialer.
+  SecureZeroMemory(m_password, sizeof(m_password));
   --g_liveDialers;
 }
 
 void CDial::SetUserInfo(char* user, char* password) {
   if (user) CopyText(m_userName, user);
-  if (password) CopyText(m_password, password);
+  if (password) {
+    // A shorter password must not leave the tail of the one before it behind its terminator.
+    SecureZeroMemory(m_password, sizeof(m_password));
+    CopyText(m_password, password);
+  }
 }
 
 int CDial::CheckNet() {

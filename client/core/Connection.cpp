@@ -1,9 +1,12 @@
 #include "client/core/Connection.h"
 
+#include <vector>
+
+#include "client/core/DialRules.h"
 #include "client/core/RasQueries.h"
 #include "client/core/Supervisor.h"
 #include "client/messaging/MessageClient.h"
-#include "client/store/ProgramFolder.h"
+#include "client/store/ConfigStore.h"
 #include "dialengine/ConnectManage.h"
 
 CConnection::CConnection(CConfigStore& config, CConnectManage& manager)
@@ -57,7 +60,61 @@ void CConnection::ReleaseDialLock() {
 
 std::string CConnection::UserName() {
   std::lock_guard<std::mutex> guard(m_credentialsLock);
-  return m_user;
+  return m_commanded ? m_user : m_loginUser;
+}
+
+void CConnection::SetLoginUser(const std::string& user) {
+  std::lock_guard<std::mutex> guard(m_credentialsLock);
+  m_loginUser = user;
+}
+
+bool CConnection::PrepareRedialOfForeignLine() {
+  std::string user;
+  {
+    std::lock_guard<std::mutex> guard(m_credentialsLock);
+    if (m_commanded) return true;
+    user = m_loginUser;
+  }
+  std::vector<std::string> names, storedTexts;
+  m_config.GetUsers(LINKWELL_DEFAULT_ENTRY, names, storedTexts);
+  std::string stored;
+  for (size_t i = 0; i < names.size() && i < storedTexts.size(); ++i) {
+    if (names[i] == user) {
+      stored = storedTexts[i];
+      break;
+    }
+  }
+  std::string clear;
+  if (user.empty() || !DialPasswordFromStored(stored, &clear)) return false;
+  {
+    std::lock_guard<std::mutex> guard(m_credentialsLock);
+    m_user = user;
+    m_password = CSecret(clear);
+  }
+  WipeString(clear);
+  if (m_config.GetReconnect() && !m_config.GetAlwaysconnect()) {
+    SetRedial(m_config.GetRedialTrytimes(), m_config.GetRedialTimegrap());
+  }
+  return true;
+}
+
+unsigned CConnection::TakeTicket() {
+  std::lock_guard<std::mutex> guard(m_orderLock);
+  return m_nextTicket++;
+}
+
+bool CConnection::WaitForTurn(unsigned ticket) {
+  std::unique_lock<std::mutex> guard(m_orderLock);
+  m_turn.wait(guard, [&] { return m_serving == ticket || m_stopping.load(); });
+  return !m_stopping.load();
+}
+
+void CConnection::EndTurn() {
+  {
+    std::lock_guard<std::mutex> guard(m_orderLock);
+    ++m_serving;
+  }
+  m_turn.notify_all();
 }
 
 void CConnection::SetRedial(int tries, int gapSeconds) {
@@ -66,13 +123,14 @@ void CConnection::SetRedial(int tries, int gapSeconds) {
 }
 
 void CConnection::Connect(const std::string& user, CSecret password) {
-  MakeRecordFolder(ProgramFolder());
   {
     std::lock_guard<std::mutex> guard(m_credentialsLock);
     m_user = user;
     m_password = std::move(password);
+    m_commanded = true;
   }
-  m_workers.Start([this] { RunDial(); });
+  const unsigned ticket = TakeTicket();
+  if (!m_workers.Start([this, ticket] { RunDial(ticket); })) EndTurn();
 }
 
 bool CConnection::DialOnce(DWORD* error) {
@@ -91,18 +149,26 @@ bool CConnection::DialOnce(DWORD* error) {
   return connected;
 }
 
-void CConnection::RunDial() {
-  if (!AcquireDialLock()) return;
-  m_dialing.store(1);
-  m_hangUp.store(0);
-  const bool connected = DialOnce(nullptr);
-  // The flag tells the connect watcher that the engine has already shown the connection. After a
-  // failed dial it has not, so a connection that comes up later from elsewhere must be shown.
-  if (!connected) m_dialing.store(0);
-  const std::string user = UserName();
-  StartNotices(user);
-  m_record.Open(user, connected);
-  ReleaseDialLock();
+void CConnection::RunDial(unsigned ticket) {
+  if (!WaitForTurn(ticket)) return;
+  if (AcquireDialLock()) {
+    m_dialing.store(1);
+    m_hangUp.store(0);
+    DWORD error = 0;
+    const bool connected = DialOnce(&error);
+    // The flag tells the connect watcher that the engine has already shown the connection. After
+    // a failed dial it has not, so a connection that comes up later from elsewhere must be shown.
+    if (!connected) m_dialing.store(0);
+    const std::string user = UserName();
+    StartNotices(user);
+    if (connected) {
+      m_record.OpenConnected(user);
+    } else {
+      m_record.RecordFailure(user, error);
+    }
+    ReleaseDialLock();
+  }
+  EndTurn();
 }
 
 void CConnection::StartNotices(const std::string& user) {
@@ -117,21 +183,22 @@ void CConnection::StartNotices(const std::string& user) {
 void CConnection::Disconnect() {
   ++m_userDisconnects;
   if (m_interrupt.Valid()) SetEvent(m_interrupt.Get());
-  m_record.Close(ConnectionEnd::kNormal);
-  const unsigned recordsAtCommand = m_record.OpenedCount();
-  m_workers.Start([this, recordsAtCommand] { RunHangUp(recordsAtCommand); });
+  const unsigned ticket = TakeTicket();
+  if (!m_workers.Start([this, ticket] { RunHangUp(ticket); })) EndTurn();
 }
 
-void CConnection::RunHangUp(unsigned recordsAtCommand) {
-  if (!AcquireDialLock()) return;
-  m_hangUp.store(1);
-  m_dialing.store(0);
-  // A dial (or redial) that held the lock when the command came has opened a record since; the
-  // line it brought up is hung up now, and nothing else would ever close that record.
-  if (m_record.OpenedCount() != recordsAtCommand) m_record.Close(ConnectionEnd::kNormal);
-  SendOfflineNotice();
-  m_manager.Close();
-  ReleaseDialLock();
+void CConnection::RunHangUp(unsigned ticket) {
+  if (!WaitForTurn(ticket)) return;
+  if (AcquireDialLock()) {
+    m_hangUp.store(1);
+    m_dialing.store(0);
+    // The traffic is read from the line before it is hung up.
+    m_record.Close(ConnectionEnd::kNormal);
+    SendOfflineNotice();
+    m_manager.Close();
+    ReleaseDialLock();
+  }
+  EndTurn();
 }
 
 void CConnection::SendOfflineNotice() {
@@ -141,7 +208,11 @@ void CConnection::SendOfflineNotice() {
 }
 
 void CConnection::RequestStop() {
-  m_stopping.store(true);
+  {
+    std::lock_guard<std::mutex> guard(m_orderLock);
+    m_stopping.store(true);
+  }
+  m_turn.notify_all();
   if (m_stop.Valid()) SetEvent(m_stop.Get());
   if (m_interrupt.Valid()) SetEvent(m_interrupt.Get());
 }

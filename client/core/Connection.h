@@ -17,6 +17,7 @@
 #include <ras.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -53,17 +54,23 @@ class CConnection {
   // The client the notices go through; null sends none.
   void SetMessageClient(CMessageClient* client) { m_messageClient.store(client); }
 
-  // The connect command: creates the record folder, keeps user and password for the redials and
-  // starts the dial worker, which waits for the dial lock, dials, starts the notice worker and
-  // opens the record.
+  // The connect command: keeps user and password for the redials and starts the dial worker, which waits for
+  // the dial lock, dials, starts the notice worker and writes the record of the attempt (closed at once when
+  // it failed).
   void Connect(const std::string& user, CSecret password);
-  // The disconnect command: ends a redial loop in progress, closes the current record as a normal
-  // end with the connection's traffic, and starts the hang-up worker, which sends the offline
-  // notice and hangs up under the dial lock. A dial that was still running when the command came
-  // opens its record before the hang-up; the hang-up worker closes that one as a normal end.
+  // The disconnect command: ends a redial loop in progress and starts the hang-up worker, which
+  // under the dial lock closes the current record as a normal end with the connection's traffic
+  // (read while the line is still up), sends the offline notice and hangs up.
+  //
+  // Connect and disconnect commands are carried out in the order they were given, however fast
+  // they come: a close never runs before the open of the record it closes.
   void Disconnect();
   // The redial tries and gap (seconds) that a connect command read from the configuration.
   void SetRedial(int tries, int gapSeconds);
+  // The user name the login page shows now: the user of a connection that was not dialled by a
+  // connect command of this run (found up at start, or dialled by another program), whose record,
+  // offline notice and redials go by this name and its remembered password.
+  void SetLoginUser(const std::string& user);
 
   // Whether a connection of the default entry is being watched.
   bool IsUp() const { return m_watched.load() != nullptr; }
@@ -71,7 +78,7 @@ class CConnection {
   void Traffic(uint64_t* sent, uint64_t* received) { m_record.Traffic(sent, received); }
   // The identity of the current record (unset when none or when it is not known).
   ConnectionRecordId CurrentRecord() { return m_record.Current(); }
-  // The user name of the last connect command.
+  // The user name of the last connect command, or the login page's when there was none.
   std::string UserName();
 
   CMainView& View() { return m_view; }
@@ -87,9 +94,17 @@ class CConnection {
   // One dial of the default entry with the kept credentials, under the dial lock. True when it
   // connected; otherwise *error (when given) is the remote-access error (0 when unknown).
   bool DialOnce(DWORD* error);
-  void RunDial();
-  // recordsAtCommand: the number of records opened when the disconnect command was given.
-  void RunHangUp(unsigned recordsAtCommand);
+  void RunDial(unsigned ticket);
+  void RunHangUp(unsigned ticket);
+  // The order of the commands: each takes a ticket when given; its worker waits for its turn
+  // (false once stopping) and passes the turn on when it ends.
+  unsigned TakeTicket();
+  bool WaitForTurn(unsigned ticket);
+  void EndTurn();
+  // Before a redial of a connection that no connect command of this run dialled: takes the login
+  // page's user with its remembered password, and the redial tries and gap from the configuration.
+  // False (nothing to dial with) when that user has no remembered password.
+  bool PrepareRedialOfForeignLine();
   void StartNotices(const std::string& user);
   void SendOfflineNotice();
   // Starts the exit: every wait for the lock and every interruptible pause ends.
@@ -123,6 +138,14 @@ class CConnection {
   std::mutex m_credentialsLock;
   std::string m_user;
   CSecret m_password;
+  // Whether a connect command of this run gave the credentials above.
+  bool m_commanded = false;
+  std::string m_loginUser;
+
+  std::mutex m_orderLock;
+  std::condition_variable m_turn;
+  unsigned m_nextTicket = 0;
+  unsigned m_serving = 0;
 
   std::unique_ptr<CSupervisor> m_supervisor;
   // Declared last: destroyed first, so no worker outlives what it uses.

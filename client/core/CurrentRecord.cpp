@@ -1,23 +1,50 @@
 #include "client/core/CurrentRecord.h"
 
 #include "client/core/RasQueries.h"
+#include "client/store/ProgramFolder.h"
 
-void CCurrentRecord::Open(const std::string& user, bool connected) {
+namespace {
+
+// The data and record folders are made before each record is written, as before each dial.
+void MakeFolders() {
+  MakeRecordFolder(ProgramFolder());
+}
+
+}  // namespace
+
+void CCurrentRecord::OpenConnected(const std::string& user) {
   const HRASCONN connection = FindDefaultEntryConnection();
   const std::string ip = ConnectionIpAddress(connection);
   std::lock_guard<std::mutex> guard(m_lock);
+  if (m_current && connection != nullptr && connection == m_recordConnection) return;
+  if (m_current) CloseLocked(ConnectionEnd::kNormal, m_recordConnection);
+  MakeFolders();
   m_record = OpenConnectionRecord(user.c_str(), ip.c_str());
-  m_state = State::kOurs;
-  ++m_opened;
-  if (connected && connection != nullptr) {
-    m_trafficConnection = nullptr;
-    SampleLocked(connection);
-  }
+  m_current = true;
+  m_recordConnection = connection;
+  m_trafficConnection = nullptr;
+  SampleLocked(connection);
 }
 
-void CCurrentRecord::Note(HRASCONN connection) {
+void CCurrentRecord::RecordFailure(const std::string& user, unsigned error) {
   std::lock_guard<std::mutex> guard(m_lock);
-  if (m_state == State::kNone) m_state = State::kUnidentified;
+  MakeFolders();
+  RecordFailedAttempt(user.c_str(), "", error);
+}
+
+void CCurrentRecord::Note(HRASCONN connection, const std::string& user) {
+  if (connection == nullptr) return;
+  const std::string ip = ConnectionIpAddress(connection);
+  // A connection whose address cannot be read any more has ended; it gets no record.
+  if (ip.empty()) return;
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (!m_current) {
+    ConnectionRecordId id;
+    MakeFolders();
+    m_record = FindOpenRecordByIp(ip.c_str(), &id) ? id : OpenConnectionRecord(user.c_str(), ip.c_str());
+    m_current = true;
+    m_recordConnection = connection;
+  }
   SampleLocked(connection);
 }
 
@@ -39,7 +66,11 @@ void CCurrentRecord::SampleLocked(HRASCONN connection) {
 void CCurrentRecord::Close(ConnectionEnd end) {
   const HRASCONN connection = end == ConnectionEnd::kNormal ? FindDefaultEntryConnection() : nullptr;
   std::lock_guard<std::mutex> guard(m_lock);
-  if (m_state == State::kNone) return;
+  CloseLocked(end, connection);
+}
+
+void CCurrentRecord::CloseLocked(ConnectionEnd end, HRASCONN connection) {
+  if (!m_current) return;
   std::string sent, received;
   if (end == ConnectionEnd::kNormal && connection != nullptr) {
     // The last reading comes from the still open connection; what came before it is in the count.
@@ -54,20 +85,15 @@ void CCurrentRecord::Close(ConnectionEnd end) {
       received = FormatByteCount(m_traffic.Received());
     }
   }
-  const ConnectionRecordId id = m_state == State::kOurs ? m_record : ConnectionRecordId();
-  CloseConnectionRecord(end, sent.c_str(), received.c_str(), id);
-  m_state = State::kNone;
+  CloseConnectionRecord(end, sent.c_str(), received.c_str(), m_record);
+  m_current = false;
   m_record = ConnectionRecordId();
+  m_recordConnection = nullptr;
 }
 
 ConnectionRecordId CCurrentRecord::Current() {
   std::lock_guard<std::mutex> guard(m_lock);
-  return m_state == State::kOurs ? m_record : ConnectionRecordId();
-}
-
-unsigned CCurrentRecord::OpenedCount() {
-  std::lock_guard<std::mutex> guard(m_lock);
-  return m_opened;
+  return m_current ? m_record : ConnectionRecordId();
 }
 
 void CCurrentRecord::Traffic(uint64_t* sent, uint64_t* received) {

@@ -1,6 +1,11 @@
 // CCurrentRecord: the record of the connection the client is following, and the traffic that
 // connection has carried. It is the only code that opens and closes connection records.
 //
+// Every record it opens is closed exactly once, by the end of its own connection: a record is
+// known by its identity (user, start time and ordinal), never by its place in the month file, so a
+// burst of connections within one second, records added by hand or another user's open records do
+// not mislead it. A failed dial attempt is written already closed.
+//
 // Every operation takes the record's own lock, which is never held while waiting for anything
 // else, so any thread may call it (the user-interface thread included). File writes happen under
 // the lock too, so two threads never rewrite a month file at once.
@@ -23,13 +28,18 @@ class CCurrentRecord {
   CCurrentRecord(const CCurrentRecord&) = delete;
   CCurrentRecord& operator=(const CCurrentRecord&) = delete;
 
-  // Opens the record of a dial attempt for user, with the address of the default entry's
-  // connection (empty when there is none), and makes it the current record. When the dial
-  // connected, the traffic count starts for that connection.
-  void Open(const std::string& user, bool connected);
-  // A connection the watchers found up: its traffic count starts, and when no record is current
-  // (the connection was not dialled here) the month file's first open record stands for it.
-  void Note(HRASCONN connection);
+  // The record of a dial attempt of user that connected: the address of the default entry's
+  // connection goes into it and the traffic count starts. When that connection is the one the
+  // current record already stands for (the dial found the line up), nothing new is written; a
+  // current record of another connection is first closed as a normal end.
+  void OpenConnected(const std::string& user);
+  // The record of a dial attempt that failed with that remote-access error: written closed at
+  // once ("连接失败(N)"). The current record, if any, stays current.
+  void RecordFailure(const std::string& user, unsigned error);
+  // A connection the watchers found up. When no record is current (the connection was not dialled
+  // here), the newest open record with the connection's address stands for it; when there is none,
+  // a record is opened for user (start time now). Its traffic count starts.
+  void Note(HRASCONN connection, const std::string& user);
   // Adds one reading of the connection's counters (a new connection starts a new count).
   void Sample(HRASCONN connection);
   // Closes the current record, if any: as a normal end with the traffic of the default entry's
@@ -37,23 +47,21 @@ class CCurrentRecord {
   // Afterwards no record is current.
   void Close(ConnectionEnd end);
 
-  // The identity of the current record (unset when none or when it is not known).
+  // The identity of the current record (unset when none).
   ConnectionRecordId Current();
-  // The number of records opened so far.
-  unsigned OpenedCount();
-  // The bytes the followed connection has sent and received, 64 bits wide (0 when none).
+  // The bytes the followed connection has carried, 64 bits wide (0 when none).
   void Traffic(uint64_t* sent, uint64_t* received);
 
  private:
-  enum class State { kNone, kOurs, kUnidentified };
-
   // Under m_lock.
   void SampleLocked(HRASCONN connection);
+  void CloseLocked(ConnectionEnd end, HRASCONN connection);
 
   std::mutex m_lock;
-  State m_state = State::kNone;
+  bool m_current = false;
   ConnectionRecordId m_record;
-  unsigned m_opened = 0;
+  // The connection the current record stands for.
+  HRASCONN m_recordConnection = nullptr;
   HRASCONN m_trafficConnection = nullptr;
   CTrafficCounter m_traffic;
 };

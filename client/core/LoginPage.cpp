@@ -46,6 +46,7 @@ bool CLoginPage::OnInitDialog() {
     userName = names.back();
   }
   DoDataExchange(false);
+  m_connection.SetLoginUser(userName);
   return true;
 }
 
@@ -69,14 +70,15 @@ void CLoginPage::AddDevice(const char* entryName) {
 
 void CLoginPage::OnUserSelectionChanged() {
   HWND passwordBox = Item(IDC_PASSWORD);
-  if (remember == 0) {
-    ui::SetText(passwordBox, "");
-    return;
-  }
   // While the selection changes the box may still show the old text; the list has the new one.
   HWND userBox = Item(IDC_USER_NAME);
   const int selected = static_cast<int>(SendMessageA(userBox, CB_GETCURSEL, 0, 0));
   const std::string name = selected == CB_ERR ? ui::GetText(userBox) : ui::ComboItem(userBox, selected);
+  if (remember == 0) {
+    ui::SetText(passwordBox, "");
+    m_connection.SetLoginUser(name);
+    return;
+  }
   std::vector<std::string> names, passwords;
   m_config.GetUsers(LINKWELL_DEFAULT_ENTRY, names, passwords);
   std::string stored;
@@ -87,6 +89,7 @@ void CLoginPage::OnUserSelectionChanged() {
     }
   }
   ui::SetText(passwordBox, stored);
+  m_connection.SetLoginUser(name);
 }
 
 void CLoginPage::OnRememberToggled() {
@@ -141,7 +144,8 @@ int CLoginPage::HasCredentials() {
 bool CLoginPage::OnCommand(int id, int code, HWND) {
   if (id == IDC_USER_NAME) {
     if (code == CBN_SELCHANGE) OnUserSelectionChanged();
-    return code == CBN_SELCHANGE;
+    if (code == CBN_EDITCHANGE) m_connection.SetLoginUser(ui::GetText(Item(IDC_USER_NAME)));
+    return code == CBN_SELCHANGE || code == CBN_EDITCHANGE;
   }
   if (code != BN_CLICKED) return false;
   switch (id) {

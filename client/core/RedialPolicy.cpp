@@ -34,9 +34,10 @@ RedialOutcome KeepConnected(IRedialHost& host) {
 }
 
 RedialOutcome Reconnect(IRedialHost& host, int tries, int gapSeconds) {
-  // A gap written into the file by hand may be any number: keep its milliseconds in range.
+  // A gap written into the file by hand may be any number: keep its milliseconds in range, and
+  // never below a second, or a server that is down would be redialled in a tight loop.
   constexpr unsigned kLongestGapSeconds = 0xFFFFFFFFu / 1000u;
-  const unsigned gapSeconds32 = gapSeconds > 0 ? static_cast<unsigned>(gapSeconds) : 0u;
+  const unsigned gapSeconds32 = gapSeconds > 1 ? static_cast<unsigned>(gapSeconds) : 1u;
   const unsigned gapMs = (gapSeconds32 < kLongestGapSeconds ? gapSeconds32 : kLongestGapSeconds) * 1000u;
   for (int left = tries; left >= 1; --left) {
     if (host.StopRequested()) return RedialOutcome::kStopped;
@@ -46,7 +47,7 @@ RedialOutcome Reconnect(IRedialHost& host, int tries, int gapSeconds) {
     bool again = false;
     const RedialOutcome outcome = AttemptOutcome(attempt, error, &again);
     if (!again) return outcome;
-    if (left > 1 && gapMs > 0 && !host.Pause(gapMs)) return RedialOutcome::kStopped;
+    if (left > 1 && !host.Pause(gapMs)) return RedialOutcome::kStopped;
   }
   return RedialOutcome::kGaveUp;
 }

@@ -63,6 +63,7 @@ enum class RedialOutcome {
 // - "Alwaysconnect": attempts without limit, pausing NextAlwaysPauseMs between failures, until one
 //   connects, the credentials are refused, StopRequested() holds or Alwaysconnect() turns off.
 // - otherwise "Reconnect": up to tries attempts, gapSeconds apart after each failure but the last;
-//   a try while ReconnectCached() is off passes without dialling or pausing. Ends early when one
+//   a try while ReconnectCached() is off passes without dialling or pausing. A gap below one second
+//   (0, negative) counts as one second. Ends early when one
 //   connects, the credentials are refused or StopRequested() holds.
 RedialOutcome RunRedialPolicy(IRedialHost& host, const RedialSettings& settings);

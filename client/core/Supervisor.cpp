@@ -10,6 +10,8 @@ namespace {
 
 constexpr DWORD kScanCapacity = 10;
 
+const char kNoPasswordToRedial[] = "连接已断开：没有记住密码，无法自动重新连接";
+
 HANDLE CreateAutoResetEvent() {
   return CreateEventA(nullptr, FALSE, FALSE, nullptr);
 }
@@ -52,7 +54,7 @@ class CSupervisor::CRedialHost : public IRedialHost {
     m_connection.m_dialing.store(0);
     DWORD code = 0;
     const bool connected = m_connection.DialOnce(&code);
-    if (connected) m_connection.m_record.Open(m_connection.UserName(), true);
+    if (connected) m_connection.m_record.OpenConnected(m_connection.UserName());
     m_connection.ReleaseDialLock();
     if (connected) return RedialAttempt::kConnected;
     *error = code;
@@ -87,11 +89,11 @@ CSupervisor::~CSupervisor() {
 
 int CSupervisor::Start() {
   for (const RASCONNA& connection : ListConnections(kScanCapacity)) {
-    if (!IsDefaultEntry(connection)) continue;
+    if (!IsDefaultEntry(connection) || !IsConnectionUp(connection.hrasconn)) continue;
     m_connection.m_watched.store(connection.hrasconn);
     m_connection.m_view.ShowConnectionUp();
     m_connection.m_manager.CheckNet();
-    m_connection.m_record.Note(connection.hrasconn);
+    m_connection.m_record.Note(connection.hrasconn, m_connection.UserName());
   }
 
   SupervisorSystem& calls = SupervisorCalls();
@@ -143,8 +145,14 @@ void CSupervisor::RunConnectWatcher() {
     }
 
     for (const RASCONNA& connection : ListConnections(kScanCapacity)) {
-      if (!IsDefaultEntry(connection)) continue;
+      if (!IsDefaultEntry(connection) || !IsConnectionUp(connection.hrasconn)) continue;
       if (!m_connection.AcquireDialLock()) return;
+      // The line may have been hung up, or be still negotiating, while this watcher waited for
+      // the lock: only a connected line is up.
+      if (!IsConnectionUp(connection.hrasconn)) {
+        m_connection.ReleaseDialLock();
+        continue;
+      }
       SendMessageA(m_connection.m_view.MainWindow(), app::kDialConnectedMessage, 0, 0);
       if (m_connection.m_dialing.load() != 0) {
         // The dial engine has shown the connection it dialled.
@@ -154,7 +162,7 @@ void CSupervisor::RunConnectWatcher() {
       }
       m_connection.m_hangUp.store(0);
       m_connection.m_watched.store(connection.hrasconn);
-      m_connection.m_record.Note(connection.hrasconn);
+      m_connection.m_record.Note(connection.hrasconn, m_connection.UserName());
       m_connection.ReleaseDialLock();
     }
   }
@@ -222,6 +230,13 @@ void CSupervisor::ApplyRedialPolicy(const RedialSettings& atDrop, unsigned disco
   CConfigStore& config = m_connection.m_config;
   settings.alwaysconnect = config.GetAlwaysconnect();
   settings.reconnect = config.GetReconnect();
+  if (!settings.hungUp && (settings.alwaysconnect || settings.reconnect) &&
+      !m_connection.PrepareRedialOfForeignLine()) {
+    // A line dialled elsewhere is redialled with the login page's user and remembered password;
+    // without one there is nothing to dial with, and the subscriber must know why.
+    m_connection.m_view.SetMessageLine(kNoPasswordToRedial);
+    return;
+  }
   settings.tries = m_connection.m_redialTries.load();
   settings.gapSeconds = m_connection.m_redialGap.load();
   // Commands given before the drop must not cut a pause of this loop short.

@@ -87,8 +87,32 @@ bool WriteFreshFile(const std::string& fileName, const std::vector<Record>& reco
   return doc.SaveFile(fileName.c_str());
 }
 
-// Puts a record in front of the month file, creating the file when there is none.
-bool WriteNewRecord(const std::string& fileName, const Record& record) {
+// The number of records of user and start time among records, the first of them left out: the
+// ordinal of a record just put in front of them.
+int OlderTwins(const std::vector<Record>& records, const Record& record) {
+  int twins = 0;
+  for (size_t i = 1; i < records.size(); ++i) {
+    if (records[i].fields[kUser] == record.fields[kUser] &&
+        records[i].fields[kStartTime] == record.fields[kStartTime]) {
+      ++twins;
+    }
+  }
+  return twins;
+}
+
+// The records of the root, in document order; false when the file is missing or not well formed.
+bool ReadRecords(const std::string& fileName, std::vector<Record>* records) {
+  CXmlDoc doc;
+  if (fileName.empty() || !doc.LoadFile(fileName.c_str())) return false;
+  if (!doc.FindElement(kRoot) || !doc.EnterElement()) return false;
+  while (doc.FindElement(kItem)) records->push_back(ReadFields(doc));
+  return true;
+}
+
+// Puts a record in front of the month file, creating the file when there is none. *ordinal (when
+// given) receives its ordinal among the records of its user and start time.
+bool WriteNewRecord(const std::string& fileName, const Record& record, int* ordinal = nullptr) {
+  if (ordinal != nullptr) *ordinal = 0;
   if (fileName.empty()) return false;
   std::string bytes;
   FileRead read = ReadWholeFile(fileName, bytes);
@@ -98,6 +122,13 @@ bool WriteNewRecord(const std::string& fileName, const Record& record) {
   CXmlDoc doc;
   bool wellFormed = doc.LoadFile(fileName.c_str());
   if (wellFormed && doc.FindElement(kRoot) && doc.EnterElement()) {
+    if (ordinal != nullptr) {
+      std::vector<Record> records{record};
+      while (doc.FindElement(kItem)) records.push_back(ReadFields(doc));
+      *ordinal = OlderTwins(records, record);
+      // Back before the first element of the level: the new record goes in front of them all.
+      doc.RewindLevel();
+    }
     doc.InsertElement(kItem);
     SetFields(doc, record);
     doc.LeaveElement();
@@ -110,27 +141,48 @@ bool WriteNewRecord(const std::string& fileName, const Record& record) {
   std::vector<Record> records{record};
   std::vector<Record> salvaged = SalvageRecords(doc);
   records.insert(records.end(), salvaged.begin(), salvaged.end());
+  if (ordinal != nullptr) *ordinal = OlderTwins(records, record);
   if (HasContent(bytes) && !WriteWholeFile(fileName + kDamagedSuffix, bytes)) return false;
   return WriteFreshFile(fileName, records);
 }
 
-// Finds the record to complete in one month file and completes it. With a set id, the first
-// open record of that user and start time; otherwise the first record, if it is open.
+// Finds the record to complete in one month file and completes it. With a set id, the record of
+// that user, start time and ordinal (counted from the oldest), if it is open; otherwise the first
+// record, if it is open.
 bool CompleteRecord(const std::string& fileName, const ConnectionRecordId& id, const std::string& endTime,
                     ConnectionEnd end, const char* sent, const char* received) {
   if (fileName.empty()) return false;
   CXmlDoc doc;
   if (!doc.LoadFile(fileName.c_str())) return false;
   if (!doc.FindElement(kRoot) || !doc.EnterElement()) return false;
+  int target = 0;
+  if (id.IsSet()) {
+    // Position (from the top, among the records of that user and second) of the one that is
+    // id.ordinal from the bottom.
+    int twins = 0;
+    while (doc.FindElement(kItem)) {
+      if (doc.GetAttribute(kFieldNames[kUser]) == id.user &&
+          doc.GetAttribute(kFieldNames[kStartTime]) == id.startTime) {
+        ++twins;
+      }
+    }
+    target = twins - 1 - id.ordinal;
+    if (id.ordinal < 0 || target < 0) return false;
+    doc.RewindLevel();
+  }
   bool found = false;
+  int seen = 0;
   while (!found && doc.FindElement(kItem)) {
-    bool open = doc.GetAttribute(kFieldNames[kEndTime]).empty();
     if (!id.IsSet()) {
-      if (!open) return false;
+      if (!doc.GetAttribute(kFieldNames[kEndTime]).empty()) return false;
       found = true;
-    } else {
-      found = open && doc.GetAttribute(kFieldNames[kUser]) == id.user &&
-              doc.GetAttribute(kFieldNames[kStartTime]) == id.startTime;
+    } else if (doc.GetAttribute(kFieldNames[kUser]) == id.user &&
+               doc.GetAttribute(kFieldNames[kStartTime]) == id.startTime) {
+      if (seen++ == target) {
+        // An already closed record is never written over.
+        if (!doc.GetAttribute(kFieldNames[kEndTime]).empty()) return false;
+        found = true;
+      }
     }
   }
   if (!found) return false;
@@ -143,6 +195,29 @@ bool CompleteRecord(const std::string& fileName, const ConnectionRecordId& id, c
   }
   doc.LeaveElement();
   return doc.SaveFile(fileName.c_str());
+}
+
+// The newest open record of ip in one month file; its ordinal counted among the records of its
+// user and second below it.
+bool FindOpenByIp(const std::string& fileName, const std::string& ip, ConnectionRecordId* id) {
+  std::vector<Record> records;
+  if (!ReadRecords(fileName, &records)) return false;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const Record& record = records[i];
+    if (record.fields[kIp] != ip || !record.fields[kEndTime].empty()) continue;
+    int twins = 0;
+    for (size_t k = i + 1; k < records.size(); ++k) {
+      if (records[k].fields[kUser] == record.fields[kUser] &&
+          records[k].fields[kStartTime] == record.fields[kStartTime]) {
+        ++twins;
+      }
+    }
+    id->user = record.fields[kUser];
+    id->startTime = record.fields[kStartTime];
+    id->ordinal = twins;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -180,6 +255,12 @@ std::string MonthFileNameOfTimeText(const std::string& recordFolder, const char*
   return MonthFileName(recordFolder, year, month);
 }
 
+std::string FailedAttemptText(unsigned errorCode) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "连接失败(%u)", errorCode);
+  return text;
+}
+
 ConnectionRecordId OpenConnectionRecord(const std::string& recordFolder, std::time_t now, const char* user,
                                         const char* ip) {
   ConnectionRecordId id;
@@ -189,8 +270,41 @@ ConnectionRecordId OpenConnectionRecord(const std::string& recordFolder, std::ti
   record.fields[kUser] = id.user;
   record.fields[kStartTime] = id.startTime;
   record.fields[kIp] = Text(ip);
-  WriteNewRecord(MonthFileName(recordFolder, now), record);
+  WriteNewRecord(MonthFileName(recordFolder, now), record, &id.ordinal);
   return id;
+}
+
+bool RecordFailedAttempt(const std::string& recordFolder, std::time_t now, const char* user, const char* ip,
+                         unsigned errorCode) {
+  Record record;
+  record.fields[kUser] = Text(user);
+  record.fields[kStartTime] = FormatLocalTime(now);
+  record.fields[kEndTime] = record.fields[kStartTime];
+  record.fields[kIp] = Text(ip);
+  record.fields[kErrorCode] = FailedAttemptText(errorCode);
+  return WriteNewRecord(MonthFileName(recordFolder, now), record);
+}
+
+bool RecordFailedAttempt(const char* user, const char* ip, unsigned errorCode) {
+  return RecordFailedAttempt(RecordFolder(), std::time(nullptr), user, ip, errorCode);
+}
+
+bool FindOpenRecordByIp(const std::string& recordFolder, std::time_t now, const char* ip,
+                        ConnectionRecordId* id) {
+  const std::string address = Text(ip);
+  if (address.empty() || id == nullptr) return false;
+  std::tm parts;
+  if (!LocalParts(now, parts)) return false;
+  const int year = parts.tm_year + 1900;
+  const int month = parts.tm_mon + 1;
+  if (FindOpenByIp(MonthFileName(recordFolder, year, month), address, id)) return true;
+  return FindOpenByIp(
+      month == 1 ? MonthFileName(recordFolder, year - 1, 12) : MonthFileName(recordFolder, year, month - 1),
+      address, id);
+}
+
+bool FindOpenRecordByIp(const char* ip, ConnectionRecordId* id) {
+  return FindOpenRecordByIp(RecordFolder(), std::time(nullptr), ip, id);
 }
 
 ConnectionRecordId OpenConnectionRecord(const char* user, const char* ip) {

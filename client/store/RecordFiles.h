@@ -24,14 +24,22 @@
 extern const char kRecordNormalEnd[];  // "正常断开"
 extern const char kRecordLostEnd[];    // "非法断开"
 
-// What identifies the record OpenConnectionRecord wrote: its user and its start time (and so
-// its month file). Returned even when the file could not be written, so that closing it later
-// finds nothing rather than completing another record.
+// What identifies the record OpenConnectionRecord wrote: its user, its start time (and so its
+// month file), and which of the records of that user and second it is, counted from the oldest
+// (0 for the first). New records go in front of a file, so they never change that count of the
+// records below them: the identity stays unique however many connections start in one second.
+// Returned even when the file could not be written, so that closing it later finds nothing rather
+// than completing another record.
 struct ConnectionRecordId {
   std::string user;
   std::string startTime;
+  int ordinal = 0;
   bool IsSet() const { return !startTime.empty(); }
 };
+
+// The error_code text of a dial attempt that failed with the remote-access error code:
+// "连接失败(N)".
+std::string FailedAttemptText(unsigned errorCode);
 
 enum class ConnectionEnd { kNormal, kLost };
 
@@ -52,11 +60,24 @@ ConnectionRecordId OpenConnectionRecord(const std::string& recordFolder, std::ti
                                         const char* ip);
 ConnectionRecordId OpenConnectionRecord(const char* user, const char* ip);
 
+// Writes the record of a dial attempt that failed, closed at once: start and end time now,
+// "error_code" FailedAttemptText(errorCode), "send" and "recv" empty. It is never open, so nothing
+// later completes it. False when the file cannot be written.
+bool RecordFailedAttempt(const std::string& recordFolder, std::time_t now, const char* user, const char* ip,
+                         unsigned errorCode);
+bool RecordFailedAttempt(const char* user, const char* ip, unsigned errorCode);
+
+// The newest open record whose "ip" is ip (not empty), looked for in the month file of now and then
+// in the one before; false (id untouched) when there is none.
+bool FindOpenRecordByIp(const std::string& recordFolder, std::time_t now, const char* ip,
+                        ConnectionRecordId* id);
+bool FindOpenRecordByIp(const char* ip, ConnectionRecordId* id);
+
 // Completes a record: "end_time" = now, "error_code" = kRecordNormalEnd or kRecordLostEnd, and
 // for a normal end "send" and "recv" = sent and received (callers format the counts; empty when
 // unknown). A lost end leaves "send" and "recv" as they are.
-// - With an identity: the open record of that user and start time, looked for in the month file
-//   of now and then in the month file of its start time.
+// - With an identity: that record (user, start time and ordinal), when it is open, looked for in
+//   the month file of now and then in the month file of its start time.
 // - Without one (id not set): the first "ITEM" of the month file of now.
 // Never writes into a record whose "end_time" is set, nor into a month file that is missing or
 // not well formed. Returns true when a record was completed and saved.

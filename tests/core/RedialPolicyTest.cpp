@@ -226,10 +226,15 @@ TEST(RedialPolicy, ReconnectEndsAtOnceOnRefusalExitOrUserCommand) {
   }
 }
 
-TEST(RedialPolicy, AZeroGapDialsWithoutPausing) {
-  FakeHost host;
-  EXPECT_EQ(RunRedialPolicy(host, Reconnect(2, 0)), RedialOutcome::kGaveUp);
-  EXPECT_EQ(host.log, (std::vector<std::string>{"dial", "dial"}));
+// A gap of 0, a negative number or text (read as 0) written into the file by hand would redial a
+// server that is down in a tight loop: it counts as one second.
+TEST(RedialPolicy, AGapBelowOneSecondPausesOneSecond) {
+  for (int gap : {0, -1, -600}) {
+    FakeHost host;
+    EXPECT_EQ(RunRedialPolicy(host, Reconnect(2, gap)), RedialOutcome::kGaveUp) << gap;
+    ASSERT_EQ(host.pauses.size(), 1u) << gap;
+    EXPECT_EQ(host.pauses[0], 1000u) << gap;
+  }
 }
 
 // A gap typed into the file by hand may be any number: its pause must not wrap to a short one.

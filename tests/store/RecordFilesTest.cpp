@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "client/store/ProgramFolder.h"
 #include "client/store/XmlDoc.h"
@@ -335,6 +336,82 @@ TEST(ProgramFolderTest, MakeRecordFolderCreatesBothLevels) {
   WriteBytes(temp.File("plain"), "x");
   EXPECT_FALSE(MakeFolder(temp.File("plain")));
   EXPECT_FALSE(MakeFolder(""));
+}
+
+}  // namespace
+
+namespace {
+
+// Connections of one user that start within one second, closed in any order: each close completes
+// its own record, once.
+TEST_F(RecordFilesTest, RecordsOfOneUserAndSecondAreClosedEachByItsOwnIdentity) {
+  const std::time_t second = Local(2009, 3, 5, 10, 0, 0);
+  std::vector<ConnectionRecordId> ids;
+  for (int i = 0; i < 5; ++i) {
+    ids.push_back(
+        OpenConnectionRecord(m_folder.Path(), second, "alice", ("10.0.0." + std::to_string(i)).c_str()));
+    EXPECT_EQ(ids.back().ordinal, i);
+    // A record of another user in the same second and one added by hand shift nothing.
+    OpenConnectionRecord(m_folder.Path(), second, "bob", "");
+  }
+  ASSERT_TRUE(
+      AddRecordByHand(m_folder.Path(), "alice", "2009-03-05 10:00:00", "2009-03-05 10:00:00", "", "", ""));
+  for (int i : {3, 0, 4, 1, 2}) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(CloseConnectionRecord(m_folder.Path(), Local(2009, 3, 5, 11, 0, i), ConnectionEnd::kNormal,
+                                      std::to_string(i).c_str(), "0", ids[i]));
+    EXPECT_FALSE(CloseConnectionRecord(m_folder.Path(), Local(2009, 3, 5, 12, 0, 0), ConnectionEnd::kLost, "",
+                                       "", ids[i]))
+        << "closed twice";
+  }
+  CXmlDoc doc;
+  ASSERT_TRUE(doc.LoadFile(March().c_str()));
+  ASSERT_TRUE(doc.FindElement("record") && doc.EnterElement());
+  int alice = 0;
+  while (doc.FindElement("ITEM")) {
+    if (doc.GetAttribute("user") != "alice" || doc.GetAttribute("error_code") != "正常断开") continue;
+    if (doc.GetAttribute("ip").empty()) continue;  // the one added by hand
+    // Every record carries the traffic of its own close: its address and its send count agree.
+    EXPECT_EQ(doc.GetAttribute("ip"), "10.0.0." + doc.GetAttribute("send"));
+    ++alice;
+  }
+  EXPECT_EQ(alice, 5);
+}
+
+TEST_F(RecordFilesTest, AFailedAttemptIsWrittenClosedWithItsErrorAndNoTraffic) {
+  OpenConnectionRecord(m_folder.Path(), Local(2009, 3, 5, 9, 0, 0), "alice", "10.0.0.1");
+  ASSERT_TRUE(RecordFailedAttempt(m_folder.Path(), Local(2009, 3, 5, 9, 30, 0), "bob", "", 691));
+  EXPECT_EQ(ReadBytes(March()), RecordFile(Item("bob", "2009-03-05 09:30:00", "2009-03-05 09:30:00", "",
+                                                "连接失败(691)", "", "") +
+                                           OpenItem("alice", "2009-03-05 09:00:00", "10.0.0.1")));
+  EXPECT_EQ(FailedAttemptText(678), "连接失败(678)");
+}
+
+// A line that was not dialled here stands for the newest open record of its address, in this
+// month's file or the one before; records of other addresses, closed ones and other users' are
+// never taken.
+TEST_F(RecordFilesTest, TheOpenRecordOfAnAddressIsFoundForALineDialledElsewhere) {
+  WriteBytes(March(), RecordFile(OpenItem("old", "2009-03-01 08:00:00", "10.0.0.9") +
+                                 OpenItem("carol", "2009-03-20 08:00:00", "10.0.0.5")));
+  WriteBytes(April(), RecordFile(Item("dave", "2009-04-01 09:00:00", "2009-04-01 09:30:00", "10.0.0.7",
+                                      "正常断开", "1", "2") +
+                                 OpenItem("erin", "2009-04-01 08:00:00", "10.0.0.7") +
+                                 OpenItem("erin", "2009-04-01 08:00:00", "10.0.0.7")));
+  const std::time_t now = Local(2009, 4, 2, 12, 0, 0);
+  ConnectionRecordId id;
+  EXPECT_FALSE(FindOpenRecordByIp(m_folder.Path(), now, "10.0.0.1", &id));
+  EXPECT_FALSE(FindOpenRecordByIp(m_folder.Path(), now, "", &id));
+  ASSERT_TRUE(FindOpenRecordByIp(m_folder.Path(), now, "10.0.0.7", &id));
+  EXPECT_EQ(id.user, "erin");
+  EXPECT_EQ(id.ordinal, 1);
+  ASSERT_TRUE(FindOpenRecordByIp(m_folder.Path(), now, "10.0.0.5", &id));
+  EXPECT_EQ(id.user, "carol");
+
+  // Closing it completes that record and leaves the older open one of another user alone.
+  ASSERT_TRUE(CloseConnectionRecord(m_folder.Path(), now, ConnectionEnd::kLost, "", "", id));
+  EXPECT_EQ(ReadBytes(March()), RecordFile(OpenItem("old", "2009-03-01 08:00:00", "10.0.0.9") +
+                                           Item("carol", "2009-03-20 08:00:00", "2009-04-02 12:00:00",
+                                                "10.0.0.5", "非法断开", "", "")));
 }
 
 }  // namespace

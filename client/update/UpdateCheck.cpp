@@ -56,7 +56,6 @@ UpdateSystem RealUpdateSystem() {
   UpdateSystem calls;
   calls.messageBox = MessageBoxA;
   calls.winExec = WinExec;
-  calls.shellExecute = ShellExecuteA;
   return calls;
 }
 
@@ -121,5 +120,5 @@ int CUpdateCheck::CheckForUpdate(HWND mainWindow, CConfigStore& config, const st
 
 void CUpdateCheck::StartUpdater() {
   const std::string updater = ClientFolder() + kUpdaterFile;
-  UpdateCalls().shellExecute(nullptr, "open", updater.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteA(nullptr, "open", updater.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -22,12 +22,10 @@ class CConnectManage;
 // Posted once to the main window when a dial connection is first seen; wParam and lParam are 0.
 constexpr UINT WM_NETWORK_READY = WM_USER + 10005;
 
-// What the update check does that tests must replace: the question and the starts of the updater.
+// What the update check does that tests must replace: the question and the start of the updater.
 struct UpdateSystem {
   int(WINAPI* messageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
   UINT(WINAPI* winExec)(LPCSTR commandLine, UINT show);
-  HINSTANCE(WINAPI* shellExecute)
-  (HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder, INT show);
 };
 // The table in use; starts as the real one.
 UpdateSystem& UpdateCalls();

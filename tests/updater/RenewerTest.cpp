@@ -414,6 +414,48 @@ TEST_F(RenewerTest, WithRebootZeroTheClientRunsOnAndItsLockedProgramIsNotReplace
   EXPECT_TRUE(run.Close());
 }
 
+TEST_F(RenewerTest, AFileThatCannotBeReplacedFailsTheUpdateAndTheClientStillComesBack) {
+  CClient client("renewer-locked");
+  std::string error;
+  ASSERT_TRUE(client.Prepare(&error)) << error;
+  CUpdaterRun run(client);
+  ASSERT_TRUE(WriteBytes(run.Folder() + "data\\locked.txt", "old"));
+  ASSERT_NO_FATAL_FAILURE(run.WriteConfig(
+      "1.0",
+      ServeList("1.1", "Quillon.exe", 1, {{"locked.txt", "data\\", "new", ""}, {"after.txt", "", "x", ""}})));
+  ASSERT_TRUE(client.Launch(&error)) << error;
+  ASSERT_NE(client.WaitForMainWindow(), nullptr);
+  const DWORD firstClient = client.ProcessId();
+  // Another program holds the file open and lets nobody delete it.
+  HANDLE held =
+      CreateFileA((run.Folder() + "data\\locked.txt").c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+  ASSERT_NO_FATAL_FAILURE(run.Open());
+  EXPECT_TRUE(run.WaitForStatus(texts::kNotDone)) << run.Status();
+  EXPECT_EQ(run.Position(), 95);
+  CloseHandle(held);
+  EXPECT_EQ(ReadBytes(run.Folder() + "data\\locked.txt"), "old");
+  // The list stops at the file that failed; the stopped client is started again all the same.
+  EXPECT_FALSE(Exists(run.Folder() + "after.txt"));
+  ASSERT_TRUE(client.TakeOverRestarted());
+  EXPECT_NE(client.ProcessId(), firstClient);
+  EXPECT_TRUE(run.Close());
+}
+
+TEST_F(RenewerTest, AListThatNamesTheUpdaterAsTheClientDoesNotEndIt) {
+  CUpdaterRun run("renewer-self", Deliverable());
+  ASSERT_NO_FATAL_FAILURE(run.WriteConfig("1.0", ServeList("1.1", "Renewer.exe", 1, {})));
+  ASSERT_NO_FATAL_FAILURE(run.Open());
+  EXPECT_TRUE(run.WaitForStatus(texts::kDone)) << run.Status();
+  EXPECT_FALSE(run.Exited(0));
+  // The "client" it starts again is a second updater, started before the status was set: it finds
+  // this one's window and ends.
+  EXPECT_TRUE(driver::WaitFor([] { return ProcessesNamed("Renewer.exe") == 1; }, kWait));
+  EXPECT_TRUE(run.Close());
+}
+
 TEST_F(RenewerTest, ANewerListWithoutFilesCompletes) {
   CUpdaterRun run("renewer-empty", Deliverable());
   ASSERT_NO_FATAL_FAILURE(run.WriteConfig("1.0", ServeList("1.5", "", 0, {})));

@@ -23,7 +23,6 @@ constexpr const char kMakerSite[] = "http://www.vorlan.net";
 constexpr unsigned kTrayCallbackMessage = 0x0400 + 1000;
 constexpr unsigned kDialConnectedMessage = 0x0400 + 1010;
 constexpr unsigned kDialDisconnectedMessage = 0x0400 + 1011;
-constexpr unsigned kNetworkReadyMessage = 0x0400 + 10005;
 constexpr unsigned kTrayIconId = 250;
 
 }  // namespace app

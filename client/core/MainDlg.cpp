@@ -262,7 +262,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
       OnDialDisconnected();
       result = 0;
       return true;
-    case app::kNetworkReadyMessage:
+    case WM_NETWORK_READY:
       OnNetworkReady();
       result = 0;
       return true;

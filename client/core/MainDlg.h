@@ -19,6 +19,7 @@
 #include "client/core/LoginPage.h"
 #include "client/core/NavigationPage.h"
 #include "client/core/PageBase.h"
+#include "client/update/UpdateCheck.h"
 #include "common/Handles.h"
 #include "common/ui/DialogBase.h"
 #include "common/ui/KeyFilter.h"
@@ -151,7 +152,7 @@ class CMainDlg : public ui::CDialogBase {
   ui::CKeyFilter m_keyFilter;
   ui::CModule m_helpViewer;
   ui::CHandle m_privilegeToken;
-  ui::CHandle m_networkWaitThread;
+  CUpdateCheck m_update;
   UINT m_taskbarCreated = 0;
 
   bool m_connected = false;

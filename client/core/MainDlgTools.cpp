@@ -6,6 +6,7 @@
 
 #include "client/core/AboutDlg.h"
 #include "client/core/AppTexts.h"
+#include "client/core/Connection.h"
 #include "client/resources/Resource.h"
 #include "client/store/ProgramFolder.h"
 
@@ -26,19 +27,23 @@ void CMainDlg::OpenDiagnosis() {}
 
 void CMainDlg::OpenRecordQuery() {}
 
-// The updater ("Renewer.exe") is started here.
-void CMainDlg::StartUpdater() {}
-
-// The network-wait thread of the update check starts here; its handle goes to m_networkWaitThread.
-void CMainDlg::StartNetworkWait() {}
-
-void CMainDlg::StopNetworkWait() {
-  if (m_networkWaitThread.Valid()) WaitForSingleObject(m_networkWaitThread.Get(), INFINITE);
-  m_networkWaitThread.Reset();
+void CMainDlg::StartUpdater() {
+  CUpdateCheck::StartUpdater();
 }
 
-// The update check that follows the first dial connection runs here.
-void CMainDlg::OnNetworkReady() {}
+// The network-wait thread of the update check: WM_NETWORK_READY once the first dial connection is
+// seen.
+void CMainDlg::StartNetworkWait() {
+  m_update.StartNetworkWait(m_hwnd, m_connection.Manager());
+}
+
+void CMainDlg::StopNetworkWait() {
+  m_update.StopNetworkWait();
+}
+
+void CMainDlg::OnNetworkReady() {
+  m_update.CheckForUpdate(m_hwnd, m_config);
+}
 
 // The timed shutdown is checked here once a second.
 void CMainDlg::OnShutdownTimer() {}

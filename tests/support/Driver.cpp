@@ -72,6 +72,38 @@ struct TopSearch {
   HWND found;
 };
 
+struct PropertySearch {
+  const char* name;
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindByProperty(HWND window, LPARAM data) {
+  PropertySearch* search = reinterpret_cast<PropertySearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if ((search->pid != 0 && pid != search->pid) || GetPropA(window, search->name) == nullptr) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM data) {
+  BoxSearch* search = reinterpret_cast<BoxSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof(name));
+  if (std::strcmp(name, "#32770") != 0 || GetDlgItem(window, 0xFFFF) == nullptr) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 BOOL CALLBACK FindTop(HWND window, LPARAM data) {
   TopSearch* search = reinterpret_cast<TopSearch*>(data);
   DWORD pid = 0;
@@ -88,23 +120,6 @@ BOOL CALLBACK FindTop(HWND window, LPARAM data) {
   }
   search->found = window;
   return FALSE;
-}
-
-HANDLE Launch(const std::string& folder, DWORD* pid) {
-  const std::string program = folder + "Quillon.exe";
-  std::string commandLine = "\"" + program + "\"";
-  STARTUPINFOA startup;
-  std::memset(&startup, 0, sizeof(startup));
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info;
-  std::memset(&info, 0, sizeof(info));
-  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &info)) {
-    return nullptr;
-  }
-  CloseHandle(info.hThread);
-  if (pid != nullptr) *pid = info.dwProcessId;
-  return info.hProcess;
 }
 
 }  // namespace
@@ -165,6 +180,52 @@ HWND FindDialog(DWORD pid, const char* caption) {
   TopSearch search = {pid, caption, false, nullptr};
   EnumWindows(FindTop, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+HWND FindWindowWithProperty(const char* name, DWORD pid) {
+  PropertySearch search = {name, pid, nullptr};
+  EnumWindows(FindByProperty, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindMessageBox(DWORD pid) {
+  BoxSearch search = {pid, nullptr};
+  EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForMessageBoxOf(DWORD pid, DWORD timeoutMs) {
+  HWND box = nullptr;
+  WaitFor(
+      [&] {
+        box = FindMessageBox(pid);
+        return box != nullptr;
+      },
+      timeoutMs);
+  return box;
+}
+
+int ProgressPosition(HWND bar) {
+  DWORD_PTR position = 0;
+  if (bar == nullptr || !SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position))
+    return -1;
+  return static_cast<int>(position);
+}
+
+HANDLE StartProgram(const std::string& program, const std::string& folder, DWORD* pid) {
+  std::string commandLine = "\"" + program + "\"";
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof(startup));
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info;
+  std::memset(&info, 0, sizeof(info));
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    return nullptr;
+  }
+  CloseHandle(info.hThread);
+  if (pid != nullptr) *pid = info.dwProcessId;
+  return info.hProcess;
 }
 
 bool Screenshot(const std::string& unixPath, DWORD timeoutMs) {
@@ -247,7 +308,7 @@ bool CClient::Launch(std::string* error) {
   // The stand-in beside the program wins; without it the client still starts on Wine's own.
   SetEnvironmentVariableA("WINEDLLOVERRIDES", "mshtml=d;mscoree=d;rasapi32=n,b");
 
-  m_process = driver::Launch(m_folder, &m_pid);
+  m_process = StartProgram(m_folder + "Quillon.exe", m_folder, &m_pid);
   if (m_process == nullptr) {
     if (error) *error = "cannot start " + m_folder + "Quillon.exe";
     return false;
@@ -280,7 +341,7 @@ bool CClient::WriteFile(const std::string& name, const std::string& bytes) const
 }
 
 HANDLE CClient::StartAnother() const {
-  return driver::Launch(m_folder, nullptr);
+  return StartProgram(m_folder + "Quillon.exe", m_folder, nullptr);
 }
 
 HWND CClient::WaitForMainWindow(DWORD timeoutMs) {
@@ -293,6 +354,39 @@ HWND CClient::WaitForMainWindow(DWORD timeoutMs) {
       },
       timeoutMs);
   return m_main;
+}
+
+bool CClient::TakeOverRestarted(DWORD timeoutMs) {
+  const DWORD before = m_pid;
+  HWND main = nullptr;
+  DWORD pid = 0;
+  WaitFor(
+      [&] {
+        main = nullptr;
+        TopSearch search = {before, nullptr, true, nullptr};
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+              TopSearch* found = reinterpret_cast<TopSearch*>(data);
+              DWORD owner = 0;
+              GetWindowThreadProcessId(window, &owner);
+              if (owner == found->pid || GetPropA(window, app::kTitle) == nullptr) return TRUE;
+              found->found = window;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        main = search.found;
+        if (main != nullptr) GetWindowThreadProcessId(main, &pid);
+        return main != nullptr;
+      },
+      timeoutMs);
+  if (main == nullptr) return false;
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+  if (process == nullptr) return false;
+  if (m_process != nullptr) CloseHandle(m_process);
+  m_process = process;
+  m_pid = pid;
+  m_main = main;
+  return true;
 }
 
 bool CClient::IsRunning() const {

@@ -34,6 +34,19 @@ HWND FindDescendant(HWND parent, int id);
 // optionally with that caption; null when there is none.
 HWND FindDialog(DWORD pid, const char* caption = nullptr);
 
+// The first top-level window carrying the window property name, of process pid (0: of any
+// process); null when there is none.
+HWND FindWindowWithProperty(const char* name, DWORD pid = 0);
+// A visible message box of process pid (a dialog with a message text); null when there is none.
+HWND FindMessageBox(DWORD pid);
+// Waits for a message box of process pid; null after the timeout.
+HWND WaitForMessageBoxOf(DWORD pid, DWORD timeoutMs = 10000);
+// The position of a progress bar of any process; -1 when it does not answer.
+int ProgressPosition(HWND bar);
+// Starts program (a Windows path) with folder as its working folder; returns its process handle
+// (caller closes) and its id, or null.
+HANDLE StartProgram(const std::string& program, const std::string& folder, DWORD* pid = nullptr);
+
 // Takes a screenshot of the whole display into a PNG file (Unix path) with ImageMagick's import,
 // started as a native program. Returns whether the file was written.
 bool Screenshot(const std::string& unixPath, DWORD timeoutMs = 10000);
@@ -63,6 +76,10 @@ class CClient {
   // Waits for the main window: the top-level window of this process carrying the instance
   // property. Returns it, or null after the timeout.
   HWND WaitForMainWindow(DWORD timeoutMs = 15000);
+  // Takes over a client started by another program (the updater) after the one of this object
+  // ended: waits for the main window of another process and acts on that process from then on.
+  // False after the timeout.
+  bool TakeOverRestarted(DWORD timeoutMs = 15000);
 
   HWND MainWindow() const { return m_main; }
   DWORD ProcessId() const { return m_pid; }

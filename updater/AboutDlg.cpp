@@ -1,0 +1,5 @@
+#include "updater/AboutDlg.h"
+
+#include "updater/Resource.h"
+
+CAboutDlg::CAboutDlg() : CSkinnedDialog(IDD_ABOUTBOX) {}

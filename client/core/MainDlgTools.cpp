@@ -8,6 +8,7 @@
 #include "client/core/AppTexts.h"
 #include "client/resources/Resource.h"
 #include "client/store/ProgramFolder.h"
+#include "client/tools/SettingsDlg.h"
 
 namespace {
 
@@ -16,7 +17,10 @@ constexpr UINT kHtmlHelpDisplayTopic = 0;
 }  // namespace
 
 // The tool dialogs open here, each on the stack for one command.
-void CMainDlg::OpenSettings() {}
+void CMainDlg::OpenSettings() {
+  CSettingsDlg dialog(m_config);
+  dialog.DoModal(m_hwnd);
+}
 
 void CMainDlg::OpenStatistics() {}
 

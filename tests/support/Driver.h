@@ -34,6 +34,17 @@ HWND FindDescendant(HWND parent, int id);
 // optionally with that caption; null when there is none.
 HWND FindDialog(DWORD pid, const char* caption = nullptr);
 
+// Runs every client started from now on in the Wine virtual desktop name (width x height pixels),
+// which draws window frames and captions as Windows does, and moves the calling thread onto that
+// desktop so that it finds and drives the client's windows there. Call it before the thread has
+// any window of its own. False when the desktop cannot be made or entered.
+bool UseVirtualDesktop(const std::string& name, int width, int height);
+
+// Sends a message whose lParam points to data to a window of another process: the bytes are put
+// into that process, the message sent with their address there, and what the window wrote back
+// is copied into data. Returns the message's result, or 0 when the bytes cannot be placed.
+LRESULT SendWithData(HWND window, UINT message, WPARAM wParam, void* data, size_t size);
+
 // Takes a screenshot of the whole display into a PNG file (Unix path) with ImageMagick's import,
 // started as a native program. Returns whether the file was written.
 bool Screenshot(const std::string& unixPath, DWORD timeoutMs = 10000);

@@ -292,6 +292,10 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_NCHITTEST:
       OnHitTest();
       return false;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) OnEndSession();
+      result = 0;
+      return true;
     case WM_DESTROY:
       OnDestroy();
       return false;

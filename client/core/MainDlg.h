@@ -12,6 +12,7 @@
 // (the tool dialogs, help, about, updates, advertisement, timed shutdown).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -113,6 +114,9 @@ class CMainDlg : public ui::CDialogBase {
   void OnDialDisconnected();
   void OnNetworkReady();
   void OnShutdownTimer();
+  // The session ends (a timed shutdown, or the user's own log-off or shutdown): the process may
+  // be ended as soon as this returns.
+  void OnEndSession();
 
   // Docking and sliding.
   dock::Screen ScreenMetrics() const;
@@ -156,6 +160,8 @@ class CMainDlg : public ui::CDialogBase {
   UINT m_taskbarCreated = 0;
 
   bool m_connected = false;
+  // The instant of the last timed-shutdown check (seconds, local); 0 before the first.
+  int64_t m_lastShutdownCheck = 0;
   int m_supervisionCode = 0;
   int m_dockedEdge = dock::kNone;
   bool m_hoverShown = false;

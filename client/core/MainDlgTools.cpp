@@ -8,7 +8,11 @@
 #include "client/core/AppTexts.h"
 #include "client/core/Connection.h"
 #include "client/resources/Resource.h"
+#include "client/store/ConfigStore.h"
 #include "client/store/ProgramFolder.h"
+#include "client/tools/SettingsDlg.h"
+#include "client/tools/SettingsRules.h"
+#include "client/tools/ShutdownSetPage.h"
 
 namespace {
 
@@ -17,7 +21,10 @@ constexpr UINT kHtmlHelpDisplayTopic = 0;
 }  // namespace
 
 // The tool dialogs open here, each on the stack for one command.
-void CMainDlg::OpenSettings() {}
+void CMainDlg::OpenSettings() {
+  CSettingsDlg dialog(m_config);
+  dialog.DoModal(m_hwnd);
+}
 
 void CMainDlg::OpenStatistics() {}
 
@@ -45,8 +52,36 @@ void CMainDlg::OnNetworkReady() {
   m_update.CheckForUpdate(m_hwnd, m_config);
 }
 
-// The timed shutdown is checked here once a second.
-void CMainDlg::OnShutdownTimer() {}
+// The timed shutdown is checked here once a second, against the configuration as it is now. A
+// check that comes late (the window was busy, the timer slipped past a second) still carries out
+// a shutdown whose second has passed since the previous check.
+void CMainDlg::OnShutdownTimer() {
+  const int64_t now = DateTimeInstant(LocalNow());
+  // Before the first check, and after the clock was set back, only the current second counts.
+  const int64_t previous =
+      m_lastShutdownCheck != 0 && m_lastShutdownCheck <= now ? m_lastShutdownCheck : now - 1;
+  m_lastShutdownCheck = now;
+
+  std::string time, type;
+  m_config.GetSystemSet(time, type);
+  if (time.empty() || type.empty()) return;
+  DateTime at;
+  unsigned flags = 0;
+  if (!ParseDateTime(time, &at) || !ShutdownFlags(type, &flags)) return;
+  if (!ShutdownDue(DateTimeInstant(at), previous, now)) return;
+  // The system answers at once and ends the session afterwards; the session's end reaches this
+  // window as WM_ENDSESSION (OnEndSession). A refusal changes nothing.
+  ExitWindowsEx(flags, 0);
+}
+
+// The system ends the process soon after this returns, without destroying the window: the
+// connection is closed here as the exit would close it (the current record as a normal end, the
+// offline notice, the hang-up), so a subscriber's line is never left up and recorded as lost.
+void CMainDlg::OnEndSession() {
+  KillTimer(m_hwnd, kShutdownTimer);
+  StopSupervision();
+  m_tray.Remove();
+}
 
 void CMainDlg::OpenHelp() {
   const std::string path = ProgramFolder() + app::kHelpFile;

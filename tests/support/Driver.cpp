@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -122,6 +123,10 @@ BOOL CALLBACK FindTop(HWND window, LPARAM data) {
   return FALSE;
 }
 
+// The desktop the clients start on (UseVirtualDesktop); empty for the caller's own.
+std::string g_desktop;
+
+
 }  // namespace
 
 void PumpMessages() {
@@ -217,6 +222,7 @@ HANDLE StartProgram(const std::string& program, const std::string& folder, DWORD
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof(startup));
   startup.cb = sizeof(startup);
+  if (!g_desktop.empty()) startup.lpDesktop = &g_desktop[0];
   PROCESS_INFORMATION info;
   std::memset(&info, 0, sizeof(info));
   if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -226,6 +232,48 @@ HANDLE StartProgram(const std::string& program, const std::string& folder, DWORD
   CloseHandle(info.hThread);
   if (pid != nullptr) *pid = info.dwProcessId;
   return info.hProcess;
+}
+
+bool UseVirtualDesktop(const std::string& name, int width, int height) {
+  // Wine makes a desktop virtual when its name has a size under this key.
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0, KEY_SET_VALUE,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  char size[32];
+  snprintf(size, sizeof(size), "%dx%d", width, height);
+  const bool set = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size),
+                                  static_cast<DWORD>(std::strlen(size) + 1)) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  if (!set) return false;
+  HDESK desktop = CreateDesktopA(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  if (desktop == nullptr || !SetThreadDesktop(desktop)) return false;
+  g_desktop = name;
+  return true;
+}
+
+LRESULT SendWithData(HWND window, UINT message, WPARAM wParam, void* data, size_t size) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return 0;
+  LRESULT result = 0;
+  void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remote != nullptr) {
+    SIZE_T moved = 0;
+    if (WriteProcessMemory(process, remote, data, size, &moved) && moved == size) {
+      DWORD_PTR answer = 0;
+      if (SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                              5000, &answer)) {
+        result = static_cast<LRESULT>(answer);
+        ReadProcessMemory(process, remote, data, size, &moved);
+      }
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return result;
 }
 
 bool Screenshot(const std::string& unixPath, DWORD timeoutMs) {

@@ -43,9 +43,20 @@ HWND FindMessageBox(DWORD pid);
 HWND WaitForMessageBoxOf(DWORD pid, DWORD timeoutMs = 10000);
 // The position of a progress bar of any process; -1 when it does not answer.
 int ProgressPosition(HWND bar);
-// Starts program (a Windows path) with folder as its working folder; returns its process handle
-// (caller closes) and its id, or null.
+// Starts program (a Windows path) with folder as its working folder, on the virtual desktop of
+// UseVirtualDesktop when one is in use; returns its process handle (caller closes) and its id, or
+// null.
 HANDLE StartProgram(const std::string& program, const std::string& folder, DWORD* pid = nullptr);
+// Runs every client started from now on in the Wine virtual desktop name (width x height pixels),
+// which draws window frames and captions as Windows does, and moves the calling thread onto that
+// desktop so that it finds and drives the client's windows there. Call it before the thread has
+// any window of its own. False when the desktop cannot be made or entered.
+bool UseVirtualDesktop(const std::string& name, int width, int height);
+
+// Sends a message whose lParam points to data to a window of another process: the bytes are put
+// into that process, the message sent with their address there, and what the window wrote back
+// is copied into data. Returns the message's result, or 0 when the bytes cannot be placed.
+LRESULT SendWithData(HWND window, UINT message, WPARAM wParam, void* data, size_t size);
 
 // Takes a screenshot of the whole display into a PNG file (Unix path) with ImageMagick's import,
 // started as a native program. Returns whether the file was written.

@@ -6,8 +6,12 @@
 
 #include "client/core/AboutDlg.h"
 #include "client/core/AppTexts.h"
+#include "client/core/Connection.h"
 #include "client/resources/Resource.h"
 #include "client/store/ProgramFolder.h"
+#include "client/tools/DiagBusyDlg.h"
+#include "client/tools/NetDiagnoseDlg.h"
+#include "dialengine/ConnectManage.h"
 
 namespace {
 
@@ -22,7 +26,16 @@ void CMainDlg::OpenStatistics() {}
 
 void CMainDlg::OpenUserManagement() {}
 
-void CMainDlg::OpenDiagnosis() {}
+void CMainDlg::OpenDiagnosis() {
+  // A line in use cannot be diagnosed.
+  if (m_connection.Manager().CheckNet() == kNetThroughRas) {
+    CDiagBusyDlg busy;
+    busy.DoModal(m_hwnd);
+    return;
+  }
+  CNetDiagnoseDlg dialog;
+  dialog.DoModal(m_hwnd);
+}
 
 void CMainDlg::OpenRecordQuery() {}
 

@@ -211,11 +211,16 @@ void CNetDiagnoseDlg::StartRun() {
   SetTimer(m_hwnd, kRunTimer, kTickMs, nullptr);
 }
 
+void CNetDiagnoseDlg::SwapButtons(int enable, int disable) {
+  ui::Enable(Item(enable), true);
+  // A control that is disabled while it has the focus leaves the keyboard nowhere.
+  if (GetFocus() == Item(disable))
+    SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(enable)), TRUE);
+  ui::Enable(Item(disable), false);
+}
+
 void CNetDiagnoseDlg::ShowRunPosition(int position) {
-  if (position <= kCardCheckPosition) {
-    ui::Enable(Item(IDC_DIAG_STOP), true);
-    ui::Enable(Item(IDC_DIAG_START), false);
-  }
+  if (position <= kCardCheckPosition) SwapButtons(IDC_DIAG_STOP, IDC_DIAG_START);
   SendMessageA(Item(IDC_DIAG_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
@@ -315,9 +320,8 @@ void CNetDiagnoseDlg::FinishRun() {
   KillTimer(m_hwnd, kRunTimer);
   m_running = false;
   m_hadRun = true;
-  ui::Enable(Item(IDC_DIAG_STOP), false);
+  SwapButtons(IDC_DIAG_START, IDC_DIAG_STOP);
   ui::Enable(Item(IDC_DIAG_DETAIL), true);
-  ui::Enable(Item(IDC_DIAG_START), true);
   detail = 0;
   ui::SetChecked(Item(IDC_DIAG_DETAIL), false);
   // The summary comes back with a second card check; what it would report the run has just
@@ -337,8 +341,7 @@ void CNetDiagnoseDlg::StopRun() {
   ++m_runId;
   for (int stage = m_nextStage; stage < diagnosis::kProviderStages; ++stage) m_stages[stage] = StageResult();
   m_stopped = true;
-  ui::Enable(Item(IDC_DIAG_STOP), false);
-  ui::Enable(Item(IDC_DIAG_START), true);
+  SwapButtons(IDC_DIAG_START, IDC_DIAG_STOP);
   ui::Enable(Item(IDC_DIAG_DETAIL), m_hadRun);
   ShowPictures();
   ShowProviderText();

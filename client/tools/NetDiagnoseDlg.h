@@ -55,6 +55,8 @@ class CNetDiagnoseDlg : public ui::CSkinnedDialog {
   // One timer step of a run.
   void Advance();
   void ShowRunPosition(int position);
+  // Enables one button and disables the other, handing the focus over when the other had it.
+  void SwapButtons(int enable, int disable);
   void StartStage(int stage);
   void OnProbeDone(WPARAM tag, LPARAM answer);
   void FinishRun();

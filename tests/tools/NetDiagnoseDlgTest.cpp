@@ -41,7 +41,7 @@ struct Card {
   bool disabled = false;
 };
 
-struct AdapterSpec {
+struct AdapterEntry {
   std::string ip, gateway;
 };
 
@@ -49,7 +49,7 @@ struct AdapterSpec {
 struct Machine {
   bool setValid = true;
   std::vector<Card> cards;
-  std::vector<AdapterSpec> adapters;
+  std::vector<AdapterEntry> adapters;
   std::vector<std::pair<std::string, std::string>> ras;  // type, name
   std::string defaultGateway;
   std::set<std::string> answering;
@@ -130,7 +130,7 @@ CONFIGRET WINAPI FakeNodeStatus(PULONG status, PULONG problem, DEVINST node, ULO
 }
 
 ULONG WINAPI FakeGetAdaptersInfo(PIP_ADAPTER_INFO buffer, PULONG size) {
-  const std::vector<AdapterSpec>& list = g_machine->adapters;
+  const std::vector<AdapterEntry>& list = g_machine->adapters;
   if (list.empty()) return ERROR_NO_DATA;
   const ULONG needed = static_cast<ULONG>(list.size() * sizeof(IP_ADAPTER_INFO));
   if (buffer == nullptr || *size < needed) {

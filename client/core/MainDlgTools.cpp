@@ -10,9 +10,12 @@
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "client/store/ProgramFolder.h"
+#include "client/tools/DiagBusyDlg.h"
+#include "client/tools/NetDiagnoseDlg.h"
 #include "client/tools/SettingsDlg.h"
 #include "client/tools/SettingsRules.h"
 #include "client/tools/ShutdownSetPage.h"
+#include "dialengine/ConnectManage.h"
 
 namespace {
 
@@ -30,7 +33,16 @@ void CMainDlg::OpenStatistics() {}
 
 void CMainDlg::OpenUserManagement() {}
 
-void CMainDlg::OpenDiagnosis() {}
+void CMainDlg::OpenDiagnosis() {
+  // A line in use cannot be diagnosed.
+  if (m_connection.Manager().CheckNet() == kNetThroughRas) {
+    CDiagBusyDlg busy;
+    busy.DoModal(m_hwnd);
+    return;
+  }
+  CNetDiagnoseDlg dialog;
+  dialog.DoModal(m_hwnd);
+}
 
 void CMainDlg::OpenRecordQuery() {}
 

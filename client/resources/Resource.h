@@ -179,6 +179,22 @@
 #define IDC_DIAG_PAGE_LIST 1126
 #define IDC_MODEM_AUTO 1109
 #define IDC_MODEM_ADDRESS 1110
+// The provider stages' working and faulty pictures, stacked on their neutral ones, and the lines
+// of the provider checks; the busy notice's text.
+#define IDI_DIAG_MODEM_WORKING 271
+#define IDI_DIAG_MODEM_FAULTY 272
+#define IDI_DIAG_GATEWAY_WORKING 273
+#define IDI_DIAG_GATEWAY_FAULTY 274
+#define IDI_DIAG_SERVER_WORKING 275
+#define IDI_DIAG_SERVER_FAULTY 276
+#define IDC_DIAG_MODEM_WORKING 1127
+#define IDC_DIAG_MODEM_FAULTY 1128
+#define IDC_DIAG_GATEWAY_WORKING 1129
+#define IDC_DIAG_GATEWAY_FAULTY 1130
+#define IDC_DIAG_SERVER_WORKING 1131
+#define IDC_DIAG_SERVER_FAULTY 1132
+#define IDC_DIAG_PROVIDER_RESULT 1133
+#define IDC_DIAG_BUSY_TEXT 1134
 
 // Settings with its four pages (Settings.rc).
 #define IDD_SETTINGS 148

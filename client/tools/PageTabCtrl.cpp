@@ -14,10 +14,7 @@ const std::string kNoCaption;
 }  // namespace
 
 CPageTabCtrl::~CPageTabCtrl() {
-  if (m_tab != nullptr && IsWindow(m_tab) && m_oldProc != nullptr) {
-    SetWindowLongPtrA(m_tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_oldProc));
-    RemovePropA(m_tab, kOwnerProperty);
-  }
+  if (m_tab != nullptr && IsWindow(m_tab) && m_oldProc != nullptr) Detach();
 }
 
 int CPageTabCtrl::AddPage(const char* caption, ui::CDialogBase* page, UINT templateId) {
@@ -100,10 +97,35 @@ void CPageTabCtrl::AfterClick() {
   if (focused >= 0 && focused != m_current) ShowPage(focused);
 }
 
+void CPageTabCtrl::AfterKey() {
+  const int selected = static_cast<int>(SendMessageA(m_tab, TCM_GETCURSEL, 0, 0));
+  if (selected >= 0 && selected != m_current) ShowPage(selected);
+}
+
+void CPageTabCtrl::Detach() {
+  if (m_tab == nullptr) return;
+  SetWindowLongPtrA(m_tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_oldProc));
+  RemovePropA(m_tab, kOwnerProperty);
+  m_tab = nullptr;
+  m_oldProc = nullptr;
+}
+
 LRESULT CALLBACK CPageTabCtrl::TabProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   CPageTabCtrl* self = static_cast<CPageTabCtrl*>(GetPropA(window, kOwnerProperty));
   if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-  const LRESULT result = CallWindowProcA(self->m_oldProc, window, message, wParam, lParam);
-  if (message == WM_LBUTTONDOWN) self->AfterClick();
+  const WNDPROC original = self->m_oldProc;
+  if (message == WM_NCDESTROY) {
+    // The window goes before its owner object: let go of it now, so that the object never
+    // touches a handle that may by then name another window.
+    self->Detach();
+    return CallWindowProcA(original, window, message, wParam, lParam);
+  }
+  const LRESULT result = CallWindowProcA(original, window, message, wParam, lParam);
+  if (message == WM_LBUTTONDOWN) {
+    self->AfterClick();
+  } else if (message == WM_KEYDOWN) {
+    // The arrow keys move the selection too; the page follows it.
+    self->AfterKey();
+  }
   return result;
 }

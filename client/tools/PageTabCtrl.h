@@ -5,7 +5,9 @@
 // index of the page on show. Attach creates every page from its template as a child of the tab
 // control, inserts one tab per page, shows page 0 and hides the others, and places every page below
 // the tab row. A left click on the tab control is first handled normally; then, if the tab with the
-// focus is not the page on show, the page on show is hidden and that tab's page is shown.
+// focus is not the page on show, the page on show is hidden and that tab's page is shown. A key that
+// moves the selection shows the selected tab's page the same way. When the tab control is
+// destroyed the object lets go of it.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +52,9 @@ class CPageTabCtrl {
  private:
   static LRESULT CALLBACK TabProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void AfterClick();
+  void AfterKey();
+  // Gives the tab control its own window procedure back and forgets it.
+  void Detach();
 
   struct Page {
     std::string caption;

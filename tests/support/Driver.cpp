@@ -126,7 +126,6 @@ BOOL CALLBACK FindTop(HWND window, LPARAM data) {
 // The desktop the clients start on (UseVirtualDesktop); empty for the caller's own.
 std::string g_desktop;
 
-
 }  // namespace
 
 void PumpMessages() {
@@ -276,10 +275,13 @@ LRESULT SendWithData(HWND window, UINT message, WPARAM wParam, void* data, size_
   return result;
 }
 
-bool Screenshot(const std::string& unixPath, DWORD timeoutMs) {
+namespace {
+
+// Runs ImageMagick's import with arguments, then waits for the file.
+bool Import(const std::string& arguments, const std::string& unixPath, DWORD timeoutMs) {
   // Wine starts a native program when it is given one; its arguments pass through unchanged.
   const std::string program = WindowsPath("/usr/bin/import");
-  std::string commandLine = "import -window root " + unixPath;
+  std::string commandLine = "import " + arguments + " " + unixPath;
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof(startup));
   startup.cb = sizeof(startup);
@@ -294,6 +296,29 @@ bool Screenshot(const std::string& unixPath, DWORD timeoutMs) {
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
   return WaitFor([&] { return FileExists(WindowsPath(unixPath)); }, 2000);
+}
+
+}  // namespace
+
+bool Screenshot(const std::string& unixPath, DWORD timeoutMs) {
+  return Import("-window root", unixPath, timeoutMs);
+}
+
+bool ScreenshotWindow(HWND window, const std::string& unixPath, DWORD timeoutMs) {
+  // Without a window manager the display shows no frames: the client area is what there is.
+  RECT r;
+  if (window == nullptr || !GetClientRect(window, &r) || r.right <= 0 || r.bottom <= 0) return false;
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  char crop[96];
+  snprintf(crop, sizeof(crop), "-window root -crop %ldx%ld+%ld+%ld +repage", r.right, r.bottom,
+           origin.x < 0 ? 0L : origin.x, origin.y < 0 ? 0L : origin.y);
+  return Import(crop, unixPath, timeoutMs);
+}
+
+bool ClickButton(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
 }
 
 CClient::CClient(const std::string& name) : m_name(name) {}

@@ -62,6 +62,15 @@ LRESULT SendWithData(HWND window, UINT message, WPARAM wParam, void* data, size_
 // started as a native program. Returns whether the file was written.
 bool Screenshot(const std::string& unixPath, DWORD timeoutMs = 10000);
 
+// Takes a screenshot of one window's client area, as it lies on the display, into a PNG file (Unix
+// path); without a window manager frames and captions are not drawn. Returns whether the file was
+// written.
+bool ScreenshotWindow(HWND window, const std::string& unixPath, DWORD timeoutMs = 10000);
+
+// A click on a button, check box or radio button of any window (BM_CLICK, posted): the button
+// changes as under the mouse and its owner hears of the click.
+bool ClickButton(HWND dialog, int id);
+
 class CClient {
  public:
   // The program folder is <build>/tests/programs/<name>, laid out afresh by Start.

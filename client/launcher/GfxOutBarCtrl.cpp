@@ -201,6 +201,7 @@ void CGfxOutBarCtrl::SetSmallIconView(bool small) {
   if (m_edit != nullptr) EndEdit(true);
   m_model.SetSmallIconView(small);
   Refresh();
+  if (m_hwnd != nullptr) UpdateWindow(m_hwnd);
 }
 
 SIZE CGfxOutBarCtrl::Client() const {

@@ -55,6 +55,11 @@ CShortcutPage::CShortcutPage(const std::string& settingsFile)
     : CSkinnedDialog(IDD_SHORTCUT_PAGE),
       m_settingsFile(settingsFile.empty() ? ProgramFolder() + shortcuts::kSettingsFile : settingsFile) {}
 
+// The window goes while the bar still exists: its destruction saves the bar.
+CShortcutPage::~CShortcutPage() {
+  if (m_hwnd != nullptr && !IsModal()) DestroyWindow(m_hwnd);
+}
+
 bool CShortcutPage::OnInitDialog() {
   RECT client;
   GetClientRect(m_hwnd, &client);

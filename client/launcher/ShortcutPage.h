@@ -21,6 +21,8 @@ class CShortcutPage : public ui::CSkinnedDialog {
  public:
   // settingsFile: the path of the bar's settings file; empty for "Settings.ini" beside the program.
   explicit CShortcutPage(const std::string& settingsFile = std::string());
+  // Destroys a page that is still open, which saves the bar.
+  ~CShortcutPage() override;
 
   CGfxOutBarCtrl& Bar() { return m_bar; }
   const std::string& SettingsFile() const { return m_settingsFile; }

@@ -222,13 +222,15 @@ outbar::Rect CGfxOutBarCtrl::ItemArea() const {
 }
 
 int CGfxOutBarCtrl::TextHeight() const {
+  if (m_textHeight > 0) return m_textHeight;
   HDC dc = GetDC(m_hwnd);
   HGDIOBJ old = SelectObject(dc, m_font ? m_font : GetStockObject(DEFAULT_GUI_FONT));
   TEXTMETRICA metrics;
   GetTextMetricsA(dc, &metrics);
   SelectObject(dc, old);
   ReleaseDC(m_hwnd, dc);
-  return metrics.tmHeight;
+  m_textHeight = metrics.tmHeight;
+  return m_textHeight;
 }
 
 int CGfxOutBarCtrl::LabelWidth(const std::string& text) const {
@@ -876,6 +878,7 @@ LRESULT CGfxOutBarCtrl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETFONT:
       m_font = reinterpret_cast<HFONT>(wParam);
+      m_textHeight = 0;
       if (LOWORD(lParam)) InvalidateRect(m_hwnd, nullptr, FALSE);
       return 0;
     case WM_GETFONT:

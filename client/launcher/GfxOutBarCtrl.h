@@ -171,6 +171,8 @@ class CGfxOutBarCtrl : public IShortcutIcons {
   HWND m_owner = nullptr;
   DWORD m_flags = 0;
   HFONT m_font = nullptr;
+  // The label line height in that font, measured when first needed.
+  mutable int m_textHeight = 0;
   HBITMAP m_background = nullptr;
   std::string m_settingsFile;
   CShortcutBarModel m_model;

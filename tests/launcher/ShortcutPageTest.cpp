@@ -99,6 +99,7 @@ class ShortcutPageTest : public ::testing::Test {
     m_folder = folder;
     CreateDirectoryA(m_folder.c_str(), nullptr);
     m_settings = m_folder + "\\Settings.ini";
+    GetCurrentDirectoryA(sizeof(m_directory), m_directory);
     m_host = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 220, 360, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     Open();
@@ -181,6 +182,7 @@ class ShortcutPageTest : public ::testing::Test {
 
   std::string m_folder;
   std::string m_settings;
+  char m_directory[MAX_PATH] = {};
   HWND m_host = nullptr;
   CShortcutPage* m_page = nullptr;
 };
@@ -273,6 +275,10 @@ TEST_F(ShortcutPageTest, TheFileHoldsWhatWasAddedKeepsRemovedKeysAndARestartRead
   ASSERT_GE(Bar().ItemCount(), 1);
   EXPECT_EQ(Bar().ItemTarget(0).substr(1), ":\\");
   EXPECT_EQ(Ini().find("[0]"), std::string::npos) << Ini();
+  // Probing the drives leaves the program's current folder as it was.
+  char directory[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof(directory), directory);
+  EXPECT_STREQ(directory, m_directory);
 
   Bar().SetCurrentFolder(1);
   const struct {

@@ -27,7 +27,6 @@ CMainDlg::CMainDlg(CConfigStore& config, CConnection& connection, CMessageStore*
       m_connection(connection),
       m_messageClient(new CMessageClient(messages)),
       m_loginPage(config, connection),
-      m_shortcutPage(IDD_SHORTCUT_PAGE),
       m_contactPage(IDD_CONTACT_PAGE) {}
 
 CMainDlg::~CMainDlg() {

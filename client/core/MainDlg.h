@@ -20,6 +20,7 @@
 #include "client/core/LoginPage.h"
 #include "client/core/NavigationPage.h"
 #include "client/core/PageBase.h"
+#include "client/launcher/ShortcutPage.h"
 #include "client/update/UpdateCheck.h"
 #include "common/Handles.h"
 #include "common/ui/DialogBase.h"
@@ -135,7 +136,7 @@ class CMainDlg : public ui::CDialogBase {
   CConnection& m_connection;
   std::unique_ptr<CMessageClient> m_messageClient;
   CLoginPage m_loginPage;
-  CPageBase m_shortcutPage;
+  CShortcutPage m_shortcutPage;
   CNavigationPage m_navigationPage;
   CPageBase m_contactPage;
   int m_currentPage = 0;

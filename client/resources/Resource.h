@@ -244,6 +244,8 @@
 #define IDC_ADD_FILE_IS_FOLDER 1465
 #define IDC_ADD_WEB_NAME 1466
 #define IDC_ADD_WEB_ADDRESS 1467
+#define IDC_SHORTCUT_OK 1468
+#define IDC_SHORTCUT_CANCEL 1469
 
 // Provider messages (Messages.rc): the message window of command 32815.
 #define IDD_MESSAGES 242

@@ -8,6 +8,9 @@
 #include "client/core/AppTexts.h"
 #include "client/resources/Resource.h"
 #include "client/store/ProgramFolder.h"
+#include "client/tools/RecordQueryDlg.h"
+#include "client/tools/StatDlg.h"
+#include "client/tools/UserManagementDlg.h"
 
 namespace {
 
@@ -18,13 +21,22 @@ constexpr UINT kHtmlHelpDisplayTopic = 0;
 // The tool dialogs open here, each on the stack for one command.
 void CMainDlg::OpenSettings() {}
 
-void CMainDlg::OpenStatistics() {}
+void CMainDlg::OpenStatistics() {
+  CStatDlg dialog(m_connection, ProgramFolder());
+  dialog.DoModal(m_hwnd);
+}
 
-void CMainDlg::OpenUserManagement() {}
+void CMainDlg::OpenUserManagement() {
+  CUserManagementDlg dialog(m_config);
+  dialog.DoModal(m_hwnd);
+}
 
 void CMainDlg::OpenDiagnosis() {}
 
-void CMainDlg::OpenRecordQuery() {}
+void CMainDlg::OpenRecordQuery() {
+  CRecordQueryDlg dialog(ProgramFolder());
+  dialog.DoModal(m_hwnd);
+}
 
 // The updater ("Renewer.exe") is started here.
 void CMainDlg::StartUpdater() {}

@@ -89,7 +89,8 @@ void ReadTimeFields(const char* text, int fields[6]) {
     return;
   }
   while (IsSpace(*p)) ++p;
-  if (!ReadInt(p, fields[3]) || !ReadLiteral(p, ':') || !ReadInt(p, fields[4]) || !ReadLiteral(p, ':')) return;
+  if (!ReadInt(p, fields[3]) || !ReadLiteral(p, ':') || !ReadInt(p, fields[4]) || !ReadLiteral(p, ':'))
+    return;
   ReadInt(p, fields[5]);
 }
 
@@ -157,7 +158,8 @@ std::vector<std::string> FilterYears(int currentYear) {
 
 std::vector<std::string> FilterMonths() {
   std::vector<std::string> months;
-  for (int month = 1; month <= 12; ++month) months.push_back(RecordTimeText(0, month, 0, 0, 0, 0).substr(5, 2));
+  for (int month = 1; month <= 12; ++month)
+    months.push_back(RecordTimeText(0, month, 0, 0, 0, 0).substr(5, 2));
   return months;
 }
 
@@ -184,7 +186,8 @@ std::vector<std::string> ListRecordFiles(const std::string& folder) {
     const std::string name = entry->d_name;
     if (!IsRecordFileName(name)) continue;
     struct stat info;
-    if (stat((folder + kPathSeparator + name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.push_back(name);
+    if (stat((folder + kPathSeparator + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+      names.push_back(name);
   }
   closedir(dir);
 #endif
@@ -199,7 +202,8 @@ std::vector<std::string> SelectRecordFiles(const std::vector<std::string>& liste
     if (!IsRecordFileName(name)) continue;
     const std::string stem = Stem(name);
     if (!IsAll(year) && stem.compare(0, year.size(), year) != 0) continue;
-    if (!IsAll(month) && (stem.size() < month.size() || stem.compare(stem.size() - month.size(), month.size(), month) != 0)) {
+    if (!IsAll(month) &&
+        (stem.size() < month.size() || stem.compare(stem.size() - month.size(), month.size(), month) != 0)) {
       continue;
     }
     chosen.push_back(name);
@@ -217,7 +221,8 @@ bool EnterRecordFile(CXmlDoc& doc, const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> CollectRecordUsers(const std::string& folder, const std::vector<std::string>& listed) {
+std::vector<std::string> CollectRecordUsers(const std::string& folder,
+                                            const std::vector<std::string>& listed) {
   std::vector<std::string> users;
   std::unordered_set<std::string> seen;
   std::string user;
@@ -255,7 +260,8 @@ long long CLocalTimes::Offset(long long monthIndex, long long naive) {
     const long long y = FloorDiv(monthIndex, 12);
     const long long m = monthIndex - y * 12 + 1;
     const long long first = DaysFromCivil(y, m, 1) * kSecondsPerDay;
-    const long long next = (m == 12 ? DaysFromCivil(y + 1, 1, 1) : DaysFromCivil(y, m + 1, 1)) * kSecondsPerDay;
+    const long long next =
+        (m == 12 ? DaysFromCivil(y + 1, 1, 1) : DaysFromCivil(y, m + 1, 1)) * kSecondsPerDay;
     month = m_months.emplace(monthIndex, OffsetOver(first, next - 1)).first;
   }
   if (month->second != kVaries) return month->second;
@@ -276,7 +282,8 @@ long long RecordDurationSeconds(CLocalTimes& times, const char* start, const cha
 std::string DurationText(long long seconds) {
   char text[96];
   if (seconds >= 3600) {
-    std::snprintf(text, sizeof(text), "%lld小时%lld分钟%lld秒", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    std::snprintf(text, sizeof(text), "%lld小时%lld分钟%lld秒", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
   } else if (seconds >= 60) {
     std::snprintf(text, sizeof(text), "%lld分钟%lld秒", seconds / 60, seconds % 60);
   } else {
@@ -360,9 +367,10 @@ void QueryRecordFile(const std::string& path, const RecordFilter& filter, CLocal
   }
 }
 
-void RunRecordQuery(const std::string& folder, const std::vector<std::string>& files, const RecordFilter& filter,
-                    CLocalTimes& times, RecordQueryResult& result) {
-  for (const std::string& name : files) QueryRecordFile(folder + kPathSeparator + name, filter, times, result);
+void RunRecordQuery(const std::string& folder, const std::vector<std::string>& files,
+                    const RecordFilter& filter, CLocalTimes& times, RecordQueryResult& result) {
+  for (const std::string& name : files)
+    QueryRecordFile(folder + kPathSeparator + name, filter, times, result);
 }
 
 RecordTotals SumRecordRows(const std::vector<RecordRow>& rows) {

@@ -46,7 +46,8 @@ std::vector<std::string> SelectRecordFiles(const std::vector<std::string>& liste
 
 // The distinct users of every listed file that loads as a well-formed document, in the order
 // they are first met (files in the listed order, records in document order).
-std::vector<std::string> CollectRecordUsers(const std::string& folder, const std::vector<std::string>& listed);
+std::vector<std::string> CollectRecordUsers(const std::string& folder,
+                                            const std::vector<std::string>& listed);
 
 // Reads local time texts "%d-%d-%d %d:%d:%d" as moments. Fields that cannot be read count as 0,
 // as with sscanf into zeroed fields. The local offset from UTC is asked of the C library once for
@@ -116,8 +117,8 @@ struct RecordQueryResult {
 // Reads the files (names in folder) in order and appends a row for every closed record (non-empty
 // "end_time") that the user and day filters keep; rows are numbered from 1 across the whole
 // result. A file that is missing or not well formed gives no rows. times reads the time texts.
-void RunRecordQuery(const std::string& folder, const std::vector<std::string>& files, const RecordFilter& filter,
-                    CLocalTimes& times, RecordQueryResult& result);
+void RunRecordQuery(const std::string& folder, const std::vector<std::string>& files,
+                    const RecordFilter& filter, CLocalTimes& times, RecordQueryResult& result);
 // The same for one file given by its full path.
 void QueryRecordFile(const std::string& path, const RecordFilter& filter, CLocalTimes& times,
                      RecordQueryResult& result);

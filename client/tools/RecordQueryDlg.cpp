@@ -6,7 +6,9 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 #include "client/core/AppTexts.h"
@@ -24,7 +26,7 @@ struct Column {
   int width;
 };
 const Column kColumns[kRecordColumns] = {
-    {"序号", 30},  {"用户名", 90},  {"开始时间", 130}, {"持续时间", 120},
+    {"序号", 30},   {"用户名", 90},   {"开始时间", 130}, {"持续时间", 120},
     {"IP地址", 90}, {"断线原因", 60}, {"发送", 100},     {"接收", 100},
 };
 
@@ -61,7 +63,9 @@ void SetAllSelected(HWND list, bool selected) {
 }  // namespace
 
 CRecordQueryDlg::CRecordQueryDlg(const std::string& programFolder)
-    : CSkinnedDialog(IDD_RECORD_QUERY), m_programFolder(programFolder), m_recordFolder(RecordFolder(programFolder)) {
+    : CSkinnedDialog(IDD_RECORD_QUERY),
+      m_programFolder(programFolder),
+      m_recordFolder(RecordFolder(programFolder)) {
   INITCOMMONCONTROLSEX controls;
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_LISTVIEW_CLASSES;
@@ -182,8 +186,9 @@ void CRecordQueryDlg::Query() {
 void CRecordQueryDlg::List(const RecordFilter& filter) {
   m_result = RecordQueryResult();
   ShowRows();
-  RunRecordQuery(m_recordFolder, SelectRecordFiles(ListRecordFiles(m_recordFolder), filter.year, filter.month),
-                 filter, m_times, m_result);
+  RunRecordQuery(m_recordFolder,
+                 SelectRecordFiles(ListRecordFiles(m_recordFolder), filter.year, filter.month), filter,
+                 m_times, m_result);
   ShowRows();
   ShowTotals();
 }
@@ -214,13 +219,24 @@ void CRecordQueryDlg::Delete(bool checkSelection) {
     return;
   }
   if (MessageBoxA(m_hwnd, "确定要删除？", app::kNotice, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-  // From the last row up, so that the indexes of the rows still to go stay valid.
-  for (auto row = selected.rbegin(); row != selected.rend(); ++row) {
-    if (*row < 0 || static_cast<size_t>(*row) >= m_result.rows.size()) continue;
-    const RecordRow& record = m_result.rows[*row];
-    if (record.file >= 0) RemoveRecordsStartingAt(m_result.files[record.file], record.cells[kColumnStart]);
-    m_result.rows.erase(m_result.rows.begin() + *row);
+  // Each selected row takes every record of its file with its start time; those leave the list as
+  // well, so that it never shows a record the file no longer holds.
+  std::vector<std::pair<int, std::string>> removed;
+  for (int row : selected) {
+    if (row < 0 || static_cast<size_t>(row) >= m_result.rows.size()) continue;
+    const RecordRow& record = m_result.rows[row];
+    const std::pair<int, std::string> key(record.file, record.cells[kColumnStart]);
+    if (std::find(removed.begin(), removed.end(), key) != removed.end()) continue;
+    if (record.file >= 0) RemoveRecordsStartingAt(m_result.files[record.file], key.second);
+    removed.push_back(key);
   }
+  m_result.rows.erase(std::remove_if(m_result.rows.begin(), m_result.rows.end(),
+                                     [&](const RecordRow& row) {
+                                       return std::find(removed.begin(), removed.end(),
+                                                        std::make_pair(row.file, row.cells[kColumnStart])) !=
+                                              removed.end();
+                                     }),
+                      m_result.rows.end());
   ShowRows();
   ShowTotals();
 }
@@ -228,8 +244,8 @@ void CRecordQueryDlg::Delete(bool checkSelection) {
 void CRecordQueryDlg::AddByHand() {
   CAddRecordDlg add;
   if (add.DoModal(m_hwnd) != IDOK) return;
-  AddRecordByHand(m_recordFolder, add.user.c_str(), add.startTime.c_str(), add.endTime.c_str(), add.ip.c_str(),
-                  add.sent.c_str(), add.received.c_str());
+  AddRecordByHand(m_recordFolder, add.user.c_str(), add.startTime.c_str(), add.endTime.c_str(),
+                  add.ip.c_str(), add.sent.c_str(), add.received.c_str());
   AddUserToFilter(add.user);
   List(RecordFilter());
 }
@@ -275,6 +291,7 @@ void CRecordQueryDlg::ShowContextMenu(const NMITEMACTIVATE* click) {
   if (menu == nullptr) return;
   HMENU popup = GetSubMenu(menu, 0);
   // The chosen item comes back as the dialog's WM_COMMAND.
-  if (popup != nullptr) TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hwnd, nullptr);
+  if (popup != nullptr)
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hwnd, nullptr);
   DestroyMenu(menu);
 }

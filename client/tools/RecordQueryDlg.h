@@ -6,7 +6,11 @@
 
 #include <string>
 
+#include <windows.h>
 #include "client/tools/RecordQuery.h"
+
+#include <commctrl.h>
+
 #include "common/ui/SkinnedDialog.h"
 
 class CRecordQueryDlg : public ui::CSkinnedDialog {

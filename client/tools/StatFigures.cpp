@@ -20,12 +20,14 @@ std::string FirstOpenRecordStart(const std::string& path) {
   return std::string();
 }
 
-RecordTotals MonthTotals(const std::string& monthFile, CLocalTimes& times, long long upSeconds, uint64_t upBytes) {
+RecordTotals MonthTotals(const std::string& monthFile, CLocalTimes& times, long long upSeconds,
+                         uint64_t upBytes) {
   RecordQueryResult closed;
   QueryRecordFile(monthFile, RecordFilter(), times, closed);
   RecordTotals totals = SumRecordRows(closed.rows);
   totals.seconds = AddClamped(totals.seconds, upSeconds);
-  const long long bytes = upBytes > static_cast<uint64_t>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(upBytes);
+  const long long bytes =
+      upBytes > static_cast<uint64_t>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(upBytes);
   totals.bytes = AddClamped(totals.bytes, bytes);
   return totals;
 }

@@ -19,7 +19,8 @@ std::string FirstOpenRecordStart(const std::string& path);
 // The month so far: the closed records of the month file, plus the connection that is up (its
 // connected seconds and bytes when known, else 0), whose own record is still open and so not
 // counted twice.
-RecordTotals MonthTotals(const std::string& monthFile, CLocalTimes& times, long long upSeconds, uint64_t upBytes);
+RecordTotals MonthTotals(const std::string& monthFile, CLocalTimes& times, long long upSeconds,
+                         uint64_t upBytes);
 
 // A byte total as the record query's totals line writes it: digits grouped, then "字节".
 std::string TrafficText(long long bytes);

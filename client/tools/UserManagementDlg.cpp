@@ -10,7 +10,8 @@
 #include "client/tools/SavedUsers.h"
 #include "common/ui/Controls.h"
 
-CUserManagementDlg::CUserManagementDlg(CConfigStore& config) : CSkinnedDialog(IDD_USER_MANAGEMENT), m_config(config) {
+CUserManagementDlg::CUserManagementDlg(CConfigStore& config)
+    : CSkinnedDialog(IDD_USER_MANAGEMENT), m_config(config) {
   INITCOMMONCONTROLSEX controls;
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_LISTVIEW_CLASSES;

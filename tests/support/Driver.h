@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace driver {
 
@@ -33,6 +34,22 @@ HWND FindDescendant(HWND parent, int id);
 // A visible top-level dialog (class "#32770") of process pid other than the main window,
 // optionally with that caption; null when there is none.
 HWND FindDialog(DWORD pid, const char* caption = nullptr);
+
+// Waits for a visible top-level dialog of process pid with that caption (see FindDialog); null
+// after the timeout.
+HWND WaitForDialog(DWORD pid, const char* caption, DWORD timeoutMs = 10000);
+// The texts of a combo box's list, of any process.
+std::vector<std::string> ComboItems(HWND combo);
+// Controls of another process whose messages carry pointers: the structures go through memory
+// of that process (Wine does not marshal them).
+// The cells of every row of a report list view, columns 0 to columns - 1 (each up to 1023 bytes).
+std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns);
+// Selects exactly the rows given (none when empty), as a click with Ctrl would.
+bool ListViewSelect(HWND list, const std::vector<int>& rows);
+// The rectangle of a row in the list's client coordinates.
+bool ListViewRowRect(HWND list, int row, RECT* rect);
+// Sets a date and time picker to the time given.
+bool SetDateTime(HWND picker, const SYSTEMTIME& time);
 
 // Takes a screenshot of the whole display into a PNG file (Unix path) with ImageMagick's import,
 // started as a native program. Returns whether the file was written.

@@ -18,8 +18,9 @@ namespace {
 
 std::string Item(const std::string& user, const std::string& start, const std::string& end,
                  const std::string& send = "", const std::string& recv = "") {
-  return "<ITEM user=\"" + user + "\" start_time=\"" + start + "\" end_time=\"" + end + "\" ip=\"10.0.0.1\" error_code=\"" +
-         (end.empty() ? "" : "正常断开") + "\" send=\"" + send + "\" recv=\"" + recv + "\"/>\r\n";
+  return "<ITEM user=\"" + user + "\" start_time=\"" + start + "\" end_time=\"" + end +
+         "\" ip=\"10.0.0.1\" error_code=\"" + (end.empty() ? "" : "正常断开") + "\" send=\"" + send +
+         "\" recv=\"" + recv + "\"/>\r\n";
 }
 
 std::string MonthFile(const std::vector<std::string>& items) {
@@ -36,8 +37,9 @@ std::vector<std::string> Column(const RecordQueryResult& result, RecordColumn co
 
 TEST(RecordQueryTest, EachFilterCombinationChoosesItsFilesInTheListedOrder) {
   // As a folder search may return them: not sorted, with the store's side files among them.
-  const std::vector<std::string> listed = {"2010-03.xml", "2009-03.xml", "2009-12.xml", "2009-03.xml.damaged",
-                                           "2010-12.xml.new~", "2009-11.XML", "notes.txt"};
+  const std::vector<std::string> listed = {
+      "2010-03.xml",      "2009-03.xml", "2009-12.xml", "2009-03.xml.damaged",
+      "2010-12.xml.new~", "2009-11.XML", "notes.txt"};
   struct Case {
     const char* year;
     const char* month;
@@ -57,7 +59,8 @@ TEST(RecordQueryTest, EachFilterCombinationChoosesItsFilesInTheListedOrder) {
   }
 
   TempFolder folder;
-  for (const char* name : {"2009-03.xml", "2009-03.xml.damaged", "2009-11.XML"}) WriteBytes(folder.File(name), "x");
+  for (const char* name : {"2009-03.xml", "2009-03.xml.damaged", "2009-11.XML"})
+    WriteBytes(folder.File(name), "x");
   std::filesystem::create_directory(folder.File("2009-04.xml"));
   std::vector<std::string> found = ListRecordFiles(folder.Path());
   std::sort(found.begin(), found.end());
@@ -74,21 +77,35 @@ TEST(RecordQueryTest, EachFilterCombinationChoosesItsFilesInTheListedOrder) {
 }
 
 TEST(RecordQueryTest, DurationsByteCountsAndGrouping) {
-  const std::pair<long long, const char*> durations[] = {
-      {0, "0秒"}, {59, "59秒"}, {60, "1分钟0秒"}, {61, "1分钟1秒"}, {3599, "59分钟59秒"}, {3600, "1小时0分钟0秒"},
-      {3661, "1小时1分钟1秒"}, {3 * 3600 + 25 * 60 + 9, "3小时25分钟9秒"}, {100 * 3600 + 5, "100小时0分钟5秒"}};
+  const std::pair<long long, const char*> durations[] = {{0, "0秒"},
+                                                         {59, "59秒"},
+                                                         {60, "1分钟0秒"},
+                                                         {61, "1分钟1秒"},
+                                                         {3599, "59分钟59秒"},
+                                                         {3600, "1小时0分钟0秒"},
+                                                         {3661, "1小时1分钟1秒"},
+                                                         {3 * 3600 + 25 * 60 + 9, "3小时25分钟9秒"},
+                                                         {100 * 3600 + 5, "100小时0分钟5秒"}};
   for (const auto& d : durations) EXPECT_EQ(DurationText(d.first), d.second) << d.first;
 
-  const std::pair<long long, const char*> groups[] = {{0, "0"},           {999, "999"},
-                                                      {1000, "1,000"},    {1234567, "1,234,567"},
-                                                      {-1000, "-1,000"},  {-999, "-999"},
+  const std::pair<long long, const char*> groups[] = {{0, "0"},
+                                                      {999, "999"},
+                                                      {1000, "1,000"},
+                                                      {1234567, "1,234,567"},
+                                                      {-1000, "-1,000"},
+                                                      {-999, "-999"},
                                                       {LLONG_MIN, "-9,223,372,036,854,775,808"}};
   for (const auto& g : groups) EXPECT_EQ(GroupDigits(g.first), g.second) << g.first;
   EXPECT_EQ(GroupDigits(static_cast<uint64_t>(18446744073709551615ull)), "18,446,744,073,709,551,615");
 
-  const std::pair<const char*, long long> counts[] = {
-      {"", 0},   {"abc", 0}, {"12ab", 12}, {" 42", 42}, {"-5", -5}, {"4294967296", 4294967296LL},
-      {"99999999999999999999", LLONG_MAX}, {"-99999999999999999999", LLONG_MIN}};
+  const std::pair<const char*, long long> counts[] = {{"", 0},
+                                                      {"abc", 0},
+                                                      {"12ab", 12},
+                                                      {" 42", 42},
+                                                      {"-5", -5},
+                                                      {"4294967296", 4294967296LL},
+                                                      {"99999999999999999999", LLONG_MAX},
+                                                      {"-99999999999999999999", LLONG_MIN}};
   for (const auto& c : counts) EXPECT_EQ(ReadByteCount(c.first), c.second) << c.first;
   EXPECT_EQ(AddClamped(LLONG_MAX, 1), LLONG_MAX);
   EXPECT_EQ(AddClamped(LLONG_MIN, -1), LLONG_MIN);
@@ -116,8 +133,8 @@ TEST(RecordQueryTest, LocalTimesAgreeWithTheCLibraryAcrossTheChangesOfSummerTime
       const std::time_t expected = std::mktime(&parts);
       ASSERT_NE(expected, static_cast<std::time_t>(-1));
       // mktime normalised the fields; the same local time read back as text.
-      const std::string text =
-          RecordTimeText(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, 0);
+      const std::string text = RecordTimeText(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                                              parts.tm_hour, parts.tm_min, 0);
       if (parts.tm_hour != hour) continue;  // an hour that summer time skips
       EXPECT_EQ(times.Seconds(text.c_str()), static_cast<long long>(expected)) << text;
       ++checked;
@@ -138,21 +155,25 @@ TEST(RecordQueryTest, LocalTimesAgreeWithTheCLibraryAcrossTheChangesOfSummerTime
 
 TEST(RecordQueryTest, QueryListsClosedRecordsAcrossFilesWithFiltersNumbersAndTotals) {
   TempFolder folder;
-  WriteBytes(folder.File("2009-03.xml"),
-             MonthFile({Item("demo", "2009-03-07 10:00:00", "", "", ""),  // still open
-                        Item("王五", "2009-03-07 08:00:00", "2009-03-07 09:01:01", "4294967296", "4294967296"),
-                        Item("demo", "2009-03-05 08:00:00", "2009-03-05 08:00:59", "1000", "234567"),
-                        Item("demo", "2009-03-05 07:00:00", "2009-03-05 07:01:01", "abc", "")}));
-  WriteBytes(folder.File("2009-04.xml"), MonthFile({Item("demo", "2009-04-05 08:00:00", "2009-04-05 08:01:00", "1", "2")}));
+  WriteBytes(
+      folder.File("2009-03.xml"),
+      MonthFile({Item("demo", "2009-03-07 10:00:00", "", "", ""),  // still open
+                 Item("王五", "2009-03-07 08:00:00", "2009-03-07 09:01:01", "4294967296", "4294967296"),
+                 Item("demo", "2009-03-05 08:00:00", "2009-03-05 08:00:59", "1000", "234567"),
+                 Item("demo", "2009-03-05 07:00:00", "2009-03-05 07:01:01", "abc", "")}));
+  WriteBytes(folder.File("2009-04.xml"),
+             MonthFile({Item("demo", "2009-04-05 08:00:00", "2009-04-05 08:01:00", "1", "2")}));
   WriteBytes(folder.File("2009-05.xml"), "<record><ITEM user=\"demo\" start_time=\"2009-05-05 08:00:00\"");
 
   CLocalTimes times;
   RecordQueryResult all;
   RunRecordQuery(folder.Path(), {"2009-03.xml", "2009-05.xml", "2009-04.xml"}, RecordFilter(), times, all);
   EXPECT_EQ(Column(all, kColumnNumber), (std::vector<std::string>{"1", "2", "3", "4"}));
-  EXPECT_EQ(Column(all, kColumnStart), (std::vector<std::string>{"2009-03-07 08:00:00", "2009-03-05 08:00:00",
-                                                                  "2009-03-05 07:00:00", "2009-04-05 08:00:00"}));
-  EXPECT_EQ(Column(all, kColumnDuration), (std::vector<std::string>{"1小时1分钟1秒", "59秒", "1分钟1秒", "1分钟0秒"}));
+  EXPECT_EQ(Column(all, kColumnStart),
+            (std::vector<std::string>{"2009-03-07 08:00:00", "2009-03-05 08:00:00", "2009-03-05 07:00:00",
+                                      "2009-04-05 08:00:00"}));
+  EXPECT_EQ(Column(all, kColumnDuration),
+            (std::vector<std::string>{"1小时1分钟1秒", "59秒", "1分钟1秒", "1分钟0秒"}));
   EXPECT_EQ(Column(all, kColumnUser), (std::vector<std::string>{"王五", "demo", "demo", "demo"}));
   EXPECT_EQ(all.rows[1].cells[kColumnIp], "10.0.0.1");
   EXPECT_EQ(all.rows[1].cells[kColumnEndCause], "正常断开");
@@ -191,7 +212,8 @@ TEST(RecordQueryTest, QueryListsClosedRecordsAcrossFilesWithFiltersNumbersAndTot
   }
   RecordQueryResult none;
   RunRecordQuery(folder.Path(), {"2009-06.xml"}, RecordFilter(), times, none);
-  EXPECT_EQ(RecordTotalsText(SumRecordRows(none.rows)), "总计      次数：0      时间：0秒      总流量：0字节");
+  EXPECT_EQ(RecordTotalsText(SumRecordRows(none.rows)),
+            "总计      次数：0      时间：0秒      总流量：0字节");
 
   EXPECT_EQ(RecordExportText({all.rows[1], all.rows[2]}),
             "2\tdemo\t2009-03-05 08:00:00\t59秒\t10.0.0.1\t正常断开\t1000\t234567\r\n"
@@ -240,7 +262,8 @@ TEST(RecordQueryTest, MonthTotalsAddTheConnectionThatIsUpToTheClosedRecords) {
 
   const std::time_t now = static_cast<std::time_t>(times.Seconds("2009-03-07 13:25:09"));
   EXPECT_EQ(DurationText(ConnectedSeconds(times, "2009-03-07 10:00:00", now)), "3小时25分钟9秒");
-  EXPECT_EQ(ConnectedSeconds(times, "2009-03-08 10:00:00", now), 0) << "a clock put back shows no negative time";
+  EXPECT_EQ(ConnectedSeconds(times, "2009-03-08 10:00:00", now), 0)
+      << "a clock put back shows no negative time";
 }
 
 }  // namespace

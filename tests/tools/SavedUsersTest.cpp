@@ -46,8 +46,9 @@ TEST(SavedUsersTest, MarkedUsersAndTheLastUserNamingOneOfThemGoInOneVisit) {
     std::string expected = Config(c.usersAfter, c.lastAfter);
     // An entry element emptied by the removals stays, with nothing inside.
     if (c.usersAfter.empty() && !c.users.empty()) {
-      expected = Replaced(expected, "<MsgPop>1</MsgPop>\r\n",
-                          "<MsgPop>1</MsgPop>\r\n<pppoe_vorlan_default_entry>\r\n</pppoe_vorlan_default_entry>\r\n");
+      expected =
+          Replaced(expected, "<MsgPop>1</MsgPop>\r\n",
+                   "<MsgPop>1</MsgPop>\r\n<pppoe_vorlan_default_entry>\r\n</pppoe_vorlan_default_entry>\r\n");
     }
     EXPECT_EQ(doc.GetDocText(), expected);
     // Saving again finds nothing more.

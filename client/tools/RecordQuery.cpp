@@ -255,6 +255,8 @@ long long CLocalTimes::Seconds(int year, int month, int day, int hour, int minut
 }
 
 long long CLocalTimes::Offset(long long monthIndex, long long naive) {
+  // Records come month by month: the month of the last time read is asked first.
+  if (monthIndex == m_lastMonth && m_lastOffset != kVaries) return m_lastOffset;
   auto month = m_months.find(monthIndex);
   if (month == m_months.end()) {
     const long long y = FloorDiv(monthIndex, 12);
@@ -264,6 +266,8 @@ long long CLocalTimes::Offset(long long monthIndex, long long naive) {
         (m == 12 ? DaysFromCivil(y + 1, 1, 1) : DaysFromCivil(y, m + 1, 1)) * kSecondsPerDay;
     month = m_months.emplace(monthIndex, OffsetOver(first, next - 1)).first;
   }
+  m_lastMonth = monthIndex;
+  m_lastOffset = month->second;
   if (month->second != kVaries) return month->second;
   const long long dayNumber = FloorDiv(naive, kSecondsPerDay);
   auto day = m_days.find(dayNumber);
@@ -280,14 +284,21 @@ long long RecordDurationSeconds(CLocalTimes& times, const char* start, const cha
 }
 
 std::string DurationText(long long seconds) {
-  char text[96];
+  // Written by hand: the query makes one for every row.
+  std::string text;
+  const auto append = [&text](long long value, const char* unit) {
+    text += std::to_string(value);
+    text += unit;
+  };
   if (seconds >= 3600) {
-    std::snprintf(text, sizeof(text), "%lld小时%lld分钟%lld秒", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
+    append(seconds / 3600, "小时");
+    append(seconds / 60 % 60, "分钟");
+    append(seconds % 60, "秒");
   } else if (seconds >= 60) {
-    std::snprintf(text, sizeof(text), "%lld分钟%lld秒", seconds / 60, seconds % 60);
+    append(seconds / 60, "分钟");
+    append(seconds % 60, "秒");
   } else {
-    std::snprintf(text, sizeof(text), "%lld秒", seconds);
+    append(seconds, "秒");
   }
   return text;
 }
@@ -373,7 +384,7 @@ void RunRecordQuery(const std::string& folder, const std::vector<std::string>& f
     QueryRecordFile(folder + kPathSeparator + name, filter, times, result);
 }
 
-RecordTotals SumRecordRows(const std::vector<RecordRow>& rows) {
+RecordTotals SumRecordRows(const RecordRows& rows) {
   RecordTotals totals;
   for (const RecordRow& row : rows) {
     ++totals.count;
@@ -405,7 +416,7 @@ int RemoveRecordsStartingAt(const std::string& path, const std::string& startTim
   return removed;
 }
 
-std::string RecordExportText(const std::vector<RecordRow>& rows) {
+std::string RecordExportText(const RecordRows& rows) {
   std::string text;
   for (const RecordRow& row : rows) {
     for (int column = 0; column < kRecordColumns; ++column) {

@@ -9,8 +9,10 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -67,6 +69,8 @@ class CLocalTimes {
   // within that month or day.
   std::unordered_map<long long, long long> m_months;
   std::unordered_map<long long, long long> m_days;
+  long long m_lastMonth = 0;
+  long long m_lastOffset = LLONG_MIN;
 };
 
 // end minus start, in seconds, both read as local time texts.
@@ -109,9 +113,12 @@ struct RecordRow {
   int file = -1;          // index of the file in RecordQueryResult::files
 };
 
+// A deque: ten years of records are over a hundred thousand rows, which it never moves as it grows.
+using RecordRows = std::deque<RecordRow>;
+
 struct RecordQueryResult {
   std::vector<std::string> files;  // full paths of the files that gave rows
-  std::vector<RecordRow> rows;
+  RecordRows rows;
 };
 
 // Reads the files (names in folder) in order and appends a row for every closed record (non-empty
@@ -128,7 +135,7 @@ struct RecordTotals {
   long long seconds = 0;
   long long bytes = 0;
 };
-RecordTotals SumRecordRows(const std::vector<RecordRow>& rows);
+RecordTotals SumRecordRows(const RecordRows& rows);
 // "总计      次数：<n>      时间：<duration>      总流量：<grouped bytes>字节".
 std::string RecordTotalsText(const RecordTotals& totals);
 
@@ -139,7 +146,7 @@ int RemoveRecordsStartingAt(const std::string& path, const std::string& startTim
 
 // The rows as the export writes them: each row's cells separated by tabs and ended by CR LF; no
 // header, no totals.
-std::string RecordExportText(const std::vector<RecordRow>& rows);
+std::string RecordExportText(const RecordRows& rows);
 
 // "%04d-%02d-%02d %02d:%02d:%02d", the form of the record files' times.
 std::string RecordTimeText(int year, int month, int day, int hour, int minute, int second);

@@ -4,13 +4,13 @@
 // a text file. The files are read afresh for every query; what decides lives in RecordQuery.h.
 #pragma once
 
-#include <string>
-
 #include <windows.h>
-#include "client/tools/RecordQuery.h"
 
 #include <commctrl.h>
 
+#include <string>
+
+#include "client/tools/RecordQuery.h"
 #include "common/ui/SkinnedDialog.h"
 
 class CRecordQueryDlg : public ui::CSkinnedDialog {

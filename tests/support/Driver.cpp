@@ -321,6 +321,34 @@ bool Screenshot(const std::string& unixPath, DWORD timeoutMs) {
   return WaitFor([&] { return FileExists(WindowsPath(unixPath)); }, 2000);
 }
 
+bool ScreenshotOf(HWND window, const std::string& unixPath, DWORD timeoutMs) {
+  RECT rect = {};
+  if (!GetWindowRect(window, &rect)) return false;
+  // Painted now, with every child, before the picture is taken; the empty message waits for it.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  const std::string crop = "-crop " + std::to_string(rect.right - rect.left) + "x" +
+                           std::to_string(rect.bottom - rect.top) + "+" + std::to_string(rect.left) + "+" +
+                           std::to_string(rect.top) + " ";
+  const std::string program = WindowsPath("/usr/bin/import");
+  std::string commandLine = "import -window root " + crop + unixPath;
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof(startup));
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info;
+  std::memset(&info, 0, sizeof(info));
+  DeleteFileA(WindowsPath(unixPath).c_str());
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    return false;
+  }
+  WaitForSingleObject(info.hProcess, timeoutMs);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return WaitFor([&] { return FileExists(WindowsPath(unixPath)); }, 2000);
+}
+
 CClient::CClient(const std::string& name) : m_name(name) {}
 
 CClient::~CClient() {

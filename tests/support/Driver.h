@@ -55,6 +55,9 @@ bool SetDateTime(HWND picker, const SYSTEMTIME& time);
 // started as a native program. Returns whether the file was written.
 bool Screenshot(const std::string& unixPath, DWORD timeoutMs = 10000);
 
+// The same for one window: it is repainted first, and the picture is cut to its rectangle.
+bool ScreenshotOf(HWND window, const std::string& unixPath, DWORD timeoutMs = 10000);
+
 class CClient {
  public:
   // The program folder is <build>/tests/programs/<name>, laid out afresh by Start.

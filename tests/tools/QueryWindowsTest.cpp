@@ -217,7 +217,7 @@ TEST_F(QueryWindowsTest, QueryAfterTwoConnectionsListsBothRowsAndTheTotals) {
   EXPECT_EQ(driver::WindowText(totals), "总计      次数：2      时间：" + DurationText(seconds) +
                                             "      总流量：" + GroupDigits(static_cast<long long>(bytes)) +
                                             "字节");
-  EXPECT_TRUE(driver::Screenshot(Shot("record-query")));
+  EXPECT_TRUE(driver::ScreenshotOf(query, Shot("record-query")));
   Close(query, IDCANCEL);
 }
 
@@ -259,7 +259,7 @@ TEST_F(QueryWindowsTest, AddByHandDeleteAndExport) {
   SendMessageA(sent, WM_CHAR, 'x', 0);
   EXPECT_EQ(driver::WindowText(sent), "300") << "the byte counts take digits only";
   SendMessageA(driver::FindDescendant(add, IDC_ADD_RECEIVED), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("400"));
-  EXPECT_TRUE(driver::Screenshot(Shot("add-record")));
+  EXPECT_TRUE(driver::ScreenshotOf(add, Shot("add-record")));
   Close(add, IDOK);
 
   std::vector<std::vector<std::string>> rows;
@@ -394,7 +394,7 @@ TEST_F(QueryWindowsTest, StatisticsWhileConnectedShowTheGrowingTrafficPastFourGi
   EXPECT_TRUE(elapsed.size() > 2 && elapsed.compare(elapsed.size() - 2, 2, "秒") == 0) << elapsed;
   EXPECT_GE(Ungrouped(text(IDC_STAT_MONTH_TRAFFIC)), Ungrouped(received));
   EXPECT_NE(text(IDC_STAT_MONTH_TIME), "");
-  EXPECT_TRUE(driver::Screenshot(Shot("statistics")));
+  EXPECT_TRUE(driver::ScreenshotOf(stat, Shot("statistics")));
   ASSERT_TRUE(m_server.Ctl("TRAFFIC 20000 5000"));
   EXPECT_TRUE(driver::WaitFor([&] { return icon() == active; }, 5000)) << "bytes again: the lit screens";
   EXPECT_GT(Ungrouped(text(IDC_STAT_RECEIVED)), Ungrouped(still));
@@ -418,7 +418,7 @@ TEST_F(QueryWindowsTest, UserManagementDeletesTheLastUserAndTheLoginPageStartsWi
   EXPECT_EQ(shown(users),
             (std::vector<std::vector<std::string>>{{"1", "demo"}, {"2", "alice"}, {"3", "bob"}}));
   EXPECT_FALSE(IsWindowEnabled(saveButton));
-  EXPECT_TRUE(driver::Screenshot(Shot("user-management")));
+  EXPECT_TRUE(driver::ScreenshotOf(users, Shot("user-management")));
   EXPECT_EQ(PressAndAnswer(users, IDC_USER_DELETE, IDOK), "请选择待删除的记录！");
 
   // Marked, then closed without saving: the file keeps every user.

@@ -33,8 +33,8 @@ bool CStatDlg::OnInitDialog() {
   const std::string speed = LinkSpeedText();
   speedText = speed.empty() ? "Mbps" : speed;
   DoDataExchange(false);
-  Refresh();
-  m_timerRunning = SetTimer(m_hwnd, kRefreshTimer, kRefreshPeriodMs, nullptr) != 0;
+  // A first refresh that cannot list the connections starts no timer at all.
+  if (Refresh()) m_timerRunning = SetTimer(m_hwnd, kRefreshTimer, kRefreshPeriodMs, nullptr) != 0;
   return true;
 }
 
@@ -42,15 +42,16 @@ void CStatDlg::OnTimer(UINT_PTR id) {
   if (id == kRefreshTimer && m_timerRunning) Refresh();
 }
 
-void CStatDlg::Refresh() {
+bool CStatDlg::Refresh() {
   RefreshTime();
   if (!RefreshTraffic()) {
     // Nothing is refreshed any more while the window is open.
-    KillTimer(m_hwnd, kRefreshTimer);
+    if (m_timerRunning) KillTimer(m_hwnd, kRefreshTimer);
     m_timerRunning = false;
-    return;
+    return false;
   }
   RefreshMonth();
+  return true;
 }
 
 void CStatDlg::RefreshTime() {

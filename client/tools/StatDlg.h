@@ -44,7 +44,9 @@ class CStatDlg : public ui::CSkinnedDialog {
  private:
   friend class CStatDlgProbe;
 
-  void Refresh();
+  // The connected time, the traffic and the month; false (and the timer stopped) when the
+  // connections could not be listed.
+  bool Refresh();
   void RefreshTime();
   // False when the listing of connections failed: the timer is then stopped for good.
   bool RefreshTraffic();

@@ -57,11 +57,9 @@ bool CStatDlg::Refresh() {
 void CStatDlg::RefreshTime() {
   DoDataExchange(true);
   m_upSeconds = 0;
-  std::string start = m_connection.CurrentRecord().startTime;
   const std::time_t now = std::time(nullptr);
-  // A connection the client did not dial has no record of its own; the month file's first open
-  // record stands for it.
-  if (start.empty() && m_connection.IsUp()) start = FirstOpenRecordStart(MonthFileName(m_recordFolder, now));
+  const std::string start = ConnectionStart(m_connection.CurrentRecord().startTime, m_connection.IsUp(),
+                                            MonthFileName(m_recordFolder, now));
   if (start.empty()) return;
   m_upSeconds = ConnectedSeconds(m_times, start, now);
   timeText = DurationText(m_upSeconds);

@@ -20,6 +20,11 @@ std::string FirstOpenRecordStart(const std::string& path) {
   return std::string();
 }
 
+std::string ConnectionStart(const std::string& recordStart, bool up, const std::string& monthFile) {
+  if (!recordStart.empty()) return recordStart;
+  return up ? FirstOpenRecordStart(monthFile) : std::string();
+}
+
 RecordTotals MonthTotals(const std::string& monthFile, CLocalTimes& times, long long upSeconds,
                          uint64_t upBytes) {
   RecordQueryResult closed;

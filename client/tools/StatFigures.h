@@ -16,6 +16,11 @@ long long ConnectedSeconds(CLocalTimes& times, const std::string& start, std::ti
 // not well formed.
 std::string FirstOpenRecordStart(const std::string& path);
 
+// Where the connected time of the connection runs from: the start of its own record when the
+// client knows it (recordStart, whatever month it began in); otherwise, while a connection is up,
+// the first open record of the month file; otherwise nothing (empty).
+std::string ConnectionStart(const std::string& recordStart, bool up, const std::string& monthFile);
+
 // The month so far: the closed records of the month file, plus the connection that is up (its
 // connected seconds and bytes when known, else 0), whose own record is still open and so not
 // counted twice.

@@ -132,6 +132,57 @@ std::string ChildList(HWND dialog) {
   return list;
 }
 
+// The saved users and whether "LastUser" is there, read from the bytes of the client's
+// "config.xml" without writing anything (a store object would repair a file caught mid-save).
+struct UsersInFile {
+  std::vector<std::string> names;
+  bool hasLast = false;
+  bool operator==(const UsersInFile& other) const { return names == other.names && hasLast == other.hasLast; }
+};
+
+UsersInFile ReadUsersInFile(const driver::CClient& client) {
+  UsersInFile users;
+  CXmlDoc doc;
+  if (!doc.SetDocText(client.ReadFile("config.xml").c_str()) || !doc.FindElement("CONFIG") ||
+      !doc.EnterElement()) {
+    users.names.push_back("(no config)");
+    return users;
+  }
+  if (doc.FindElement(e2e::kDefaultEntry) && doc.EnterElement()) {
+    while (doc.FindElement("User")) users.names.push_back(doc.GetAttribute("NAME"));
+    doc.LeaveElement();
+  }
+  doc.RewindLevel();
+  users.hasLast = doc.FindElement("LastUser");
+  return users;
+}
+
+std::vector<int> SelectedRows(HWND list) {
+  std::vector<int> rows;
+  DWORD_PTR row = static_cast<DWORD_PTR>(-1);
+  while (SendMessageTimeoutA(list, LVM_GETNEXTITEM, row, MAKELPARAM(LVNI_SELECTED, 0), SMTO_ABORTIFHUNG, 5000,
+                             &row) &&
+         static_cast<int>(row) >= 0) {
+    rows.push_back(static_cast<int>(row));
+  }
+  return rows;
+}
+
+// Selects the rows once the dialog has settled (its first focus given), and sees that they are.
+bool Select(HWND list, const std::vector<int>& rows) {
+  GUITHREADINFO info;
+  const DWORD thread = GetWindowThreadProcessId(list, nullptr);
+  driver::WaitFor(
+      [&] {
+        ZeroMemory(&info, sizeof(info));
+        info.cbSize = sizeof(info);
+        return GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr;
+      },
+      5000);
+  return driver::ListViewSelect(list, rows) &&
+         driver::WaitFor([&] { return SelectedRows(list) == rows; }, 5000);
+}
+
 class QueryWindowsTest : public e2e::ConnectionTest {
  protected:
   HWND OpenDialog(int command, const char* caption) {
@@ -277,9 +328,9 @@ TEST_F(QueryWindowsTest, AddByHandDeleteAndExport) {
   EXPECT_NE(std::find(users.begin(), users.end(), "手工"), users.end());
 
   // "删除" with nothing selected refuses; a "No" to the question keeps everything.
-  ASSERT_TRUE(driver::ListViewSelect(list, {}));
+  ASSERT_TRUE(Select(list, {}));
   EXPECT_EQ(PressAndAnswer(query, IDC_RECORD_DELETE, IDOK), "请选择待删除的记录！");
-  ASSERT_TRUE(driver::ListViewSelect(list, {RowOf(rows, "alice")}));
+  ASSERT_TRUE(Select(list, {RowOf(rows, "alice")}));
   EXPECT_EQ(PressAndAnswer(query, IDC_RECORD_DELETE, IDNO), "确定要删除？");
   EXPECT_EQ(FileRecords(*m_client, "2009-03"), march);
   EXPECT_EQ(driver::ListViewRows(list, kRecordColumns).size(), 5u);
@@ -294,7 +345,7 @@ TEST_F(QueryWindowsTest, AddByHandDeleteAndExport) {
 
   // The list's menu: a right click on the selected row offers "删除信息".
   const int carol = RowOf(rows, "carol");
-  ASSERT_TRUE(driver::ListViewSelect(list, {carol}));
+  ASSERT_TRUE(Select(list, {carol}));
   RECT row = {};
   ASSERT_TRUE(driver::ListViewRowRect(list, carol, &row));
   const LPARAM at = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
@@ -422,28 +473,32 @@ TEST_F(QueryWindowsTest, UserManagementDeletesTheLastUserAndTheLoginPageStartsWi
   EXPECT_EQ(PressAndAnswer(users, IDC_USER_DELETE, IDOK), "请选择待删除的记录！");
 
   // Marked, then closed without saving: the file keeps every user.
-  ASSERT_TRUE(driver::ListViewSelect(driver::FindDescendant(users, IDC_USER_LIST), {1}));
+  ASSERT_TRUE(Select(driver::FindDescendant(users, IDC_USER_LIST), {1}));
   Press(users, IDC_USER_DELETE);
-  ASSERT_TRUE(driver::WaitFor([&] { return shown(users).size() == 2; }, 5000));
+  ASSERT_TRUE(driver::WaitFor(
+      [&] {
+        return shown(users) == std::vector<std::vector<std::string>>{{"1", "demo"}, {"3", "bob"}};
+      },
+      5000));
   EXPECT_TRUE(IsWindowEnabled(saveButton));
   Close(users, IDCANCEL);
-  e2e::SavedUsers saved = e2e::ReadUsers(m_client->Folder());
-  EXPECT_EQ(saved.names, (std::vector<std::string>{"demo", "alice", "bob"}));
-  EXPECT_TRUE(saved.hasLast);
+  const UsersInFile all = {{"demo", "alice", "bob"}, true};
+  EXPECT_TRUE(ReadUsersInFile(*m_client) == all);
 
   // Two marked and saved, one of them the last user.
   users = OpenDialog(ID_USER_MANAGEMENT, "用户管理");
   ASSERT_NE(users, nullptr);
-  ASSERT_TRUE(driver::ListViewSelect(driver::FindDescendant(users, IDC_USER_LIST), {1, 2}));
+  ASSERT_TRUE(Select(driver::FindDescendant(users, IDC_USER_LIST), {1, 2}));
   Press(users, IDC_USER_DELETE);
-  ASSERT_TRUE(driver::WaitFor([&] { return shown(users).size() == 1; }, 5000));
-  Press(users, IDC_USER_SAVE);
-  EXPECT_TRUE(driver::WaitFor(
+  ASSERT_TRUE(driver::WaitFor(
       [&] {
-        saved = e2e::ReadUsers(m_client->Folder());
-        return saved.names == std::vector<std::string>{"demo"} && !saved.hasLast;
+        return shown(users) == std::vector<std::vector<std::string>>{{"1", "demo"}};
       },
       5000));
+  Press(users, IDC_USER_SAVE);
+  const UsersInFile left = {{"demo"}, false};
+  EXPECT_TRUE(driver::WaitFor([&] { return ReadUsersInFile(*m_client) == left; }, 5000))
+      << ReadUsersInFile(*m_client).names.size();
   Close(users, IDCANCEL);
 
   ASSERT_NO_FATAL_FAILURE(ExitClient());

@@ -260,6 +260,12 @@ TEST(RecordQueryTest, MonthTotalsAddTheConnectionThatIsUpToTheClosedRecords) {
   EXPECT_EQ(missing.bytes, 7);
   EXPECT_EQ(FirstOpenRecordStart(folder.File("2009-04.xml")), "");
 
+  // The connection's own record counts, also when it began last month; a connection without one
+  // takes the month's first open record, and none is measured while nothing is up.
+  EXPECT_EQ(ConnectionStart("2009-02-28 23:00:00", true, path), "2009-02-28 23:00:00");
+  EXPECT_EQ(ConnectionStart("", true, path), "2009-03-07 10:00:00");
+  EXPECT_EQ(ConnectionStart("", false, path), "");
+
   const std::time_t now = static_cast<std::time_t>(times.Seconds("2009-03-07 13:25:09"));
   EXPECT_EQ(DurationText(ConnectedSeconds(times, "2009-03-07 10:00:00", now)), "3小时25分钟9秒");
   EXPECT_EQ(ConnectedSeconds(times, "2009-03-08 10:00:00", now), 0)

@@ -117,6 +117,14 @@ void CConnection::EndTurn() {
   m_turn.notify_all();
 }
 
+bool CConnection::ReadTraffic(uint64_t* sent, uint64_t* received) {
+  const HRASCONN watched = m_watched.load();
+  if (watched == nullptr) return false;
+  m_record.Sample(watched);
+  m_record.Traffic(sent, received);
+  return true;
+}
+
 void CConnection::SetRedial(int tries, int gapSeconds) {
   m_redialTries.store(tries);
   m_redialGap.store(gapSeconds);

@@ -76,6 +76,9 @@ class CConnection {
   bool IsUp() const { return m_watched.load() != nullptr; }
   // The bytes the followed connection has carried, 64 bits wide.
   void Traffic(uint64_t* sent, uint64_t* received) { m_record.Traffic(sent, received); }
+  // Reads the counters of the followed connection now and gives its totals, 64 bits wide; false
+  // (outputs untouched) when no connection is followed.
+  bool ReadTraffic(uint64_t* sent, uint64_t* received);
   // The identity of the current record (unset when none or when it is not known).
   ConnectionRecordId CurrentRecord() { return m_record.Current(); }
   // The user name of the last connect command, or the login page's when there was none.

@@ -12,9 +12,12 @@
 #include "client/store/ProgramFolder.h"
 #include "client/tools/DiagBusyDlg.h"
 #include "client/tools/NetDiagnoseDlg.h"
+#include "client/tools/RecordQueryDlg.h"
 #include "client/tools/SettingsDlg.h"
 #include "client/tools/SettingsRules.h"
 #include "client/tools/ShutdownSetPage.h"
+#include "client/tools/StatDlg.h"
+#include "client/tools/UserManagementDlg.h"
 #include "dialengine/ConnectManage.h"
 
 namespace {
@@ -29,9 +32,15 @@ void CMainDlg::OpenSettings() {
   dialog.DoModal(m_hwnd);
 }
 
-void CMainDlg::OpenStatistics() {}
+void CMainDlg::OpenStatistics() {
+  CStatDlg dialog(m_connection, ProgramFolder());
+  dialog.DoModal(m_hwnd);
+}
 
-void CMainDlg::OpenUserManagement() {}
+void CMainDlg::OpenUserManagement() {
+  CUserManagementDlg dialog(m_config);
+  dialog.DoModal(m_hwnd);
+}
 
 void CMainDlg::OpenDiagnosis() {
   // A line in use cannot be diagnosed.
@@ -44,7 +53,10 @@ void CMainDlg::OpenDiagnosis() {
   dialog.DoModal(m_hwnd);
 }
 
-void CMainDlg::OpenRecordQuery() {}
+void CMainDlg::OpenRecordQuery() {
+  CRecordQueryDlg dialog(ProgramFolder());
+  dialog.DoModal(m_hwnd);
+}
 
 void CMainDlg::StartUpdater() {
   CUpdateCheck::StartUpdater();

@@ -275,6 +275,140 @@ LRESULT SendWithData(HWND window, UINT message, WPARAM wParam, void* data, size_
   return result;
 }
 
+HWND WaitForDialog(DWORD pid, const char* caption, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindDialog(pid, caption)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+namespace {
+
+// A block of memory in the process that owns a window, for the messages whose structures Wine
+// does not carry across processes.
+class CRemoteBlock {
+ public:
+  CRemoteBlock(HWND window, size_t size) : m_size(size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (m_process != nullptr) {
+      m_address = VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+  }
+  ~CRemoteBlock() {
+    if (m_address != nullptr) VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+    if (m_process != nullptr) CloseHandle(m_process);
+  }
+  CRemoteBlock(const CRemoteBlock&) = delete;
+  CRemoteBlock& operator=(const CRemoteBlock&) = delete;
+
+  bool Valid() const { return m_address != nullptr; }
+  char* At(size_t offset) const { return static_cast<char*>(m_address) + offset; }
+  bool Write(size_t offset, const void* data, size_t size) const {
+    SIZE_T done = 0;
+    return offset + size <= m_size && WriteProcessMemory(m_process, At(offset), data, size, &done) &&
+           done == size;
+  }
+  bool Read(size_t offset, void* data, size_t size) const {
+    SIZE_T done = 0;
+    return offset + size <= m_size && ReadProcessMemory(m_process, At(offset), data, size, &done) &&
+           done == size;
+  }
+
+ private:
+  HANDLE m_process = nullptr;
+  void* m_address = nullptr;
+  size_t m_size;
+};
+
+LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
+  return static_cast<LRESULT>(result);
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns) {
+  std::vector<std::vector<std::string>> rows;
+  constexpr size_t kTextSize = 1024;
+  CRemoteBlock block(list, sizeof(LVITEMA) + kTextSize);
+  if (!block.Valid()) return rows;
+  const LRESULT count = SendWithTimeout(list, LVM_GETITEMCOUNT, 0, 0);
+  for (int row = 0; row < static_cast<int>(count); ++row) {
+    std::vector<std::string> cells;
+    for (int column = 0; column < columns; ++column) {
+      LVITEMA item;
+      std::memset(&item, 0, sizeof(item));
+      item.iSubItem = column;
+      item.pszText = block.At(sizeof(LVITEMA));
+      item.cchTextMax = static_cast<int>(kTextSize);
+      char text[kTextSize] = {};
+      block.Write(0, &item, sizeof(item));
+      block.Write(sizeof(LVITEMA), text, 1);
+      SendWithTimeout(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                      reinterpret_cast<LPARAM>(block.At(0)));
+      block.Read(sizeof(LVITEMA), text, kTextSize);
+      text[kTextSize - 1] = '\0';
+      cells.push_back(text);
+    }
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+bool ListViewSelect(HWND list, const std::vector<int>& rows) {
+  CRemoteBlock block(list, sizeof(LVITEMA));
+  if (!block.Valid()) return false;
+  LVITEMA item;
+  std::memset(&item, 0, sizeof(item));
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  bool ok =
+      block.Write(0, &item, sizeof(item)) && SendWithTimeout(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                                                             reinterpret_cast<LPARAM>(block.At(0))) != -1;
+  for (int row : rows) {
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    ok = ok && block.Write(0, &item, sizeof(item)) &&
+         SendWithTimeout(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(block.At(0))) != -1;
+  }
+  return ok;
+}
+
+bool ListViewRowRect(HWND list, int row, RECT* rect) {
+  CRemoteBlock block(list, sizeof(RECT));
+  RECT request = {LVIR_BOUNDS, 0, 0, 0};
+  return block.Valid() && block.Write(0, &request, sizeof(request)) &&
+         SendWithTimeout(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(block.At(0))) > 0 &&
+         block.Read(0, rect, sizeof(RECT));
+}
+
+bool SetDateTime(HWND picker, const SYSTEMTIME& time) {
+  CRemoteBlock block(picker, sizeof(SYSTEMTIME));
+  return block.Valid() && block.Write(0, &time, sizeof(time)) &&
+         SendWithTimeout(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(block.At(0))) > 0;
+}
+
+std::vector<std::string> ComboItems(HWND combo) {
+  // Across processes the wide form is carried whole; the texts come back in the ANSI code page.
+  std::vector<std::string> items;
+  DWORD_PTR count = 0;
+  if (!SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return items;
+  for (int i = 0; i < static_cast<int>(count); ++i) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 5000, &length) || length >= 1024)
+      break;
+    wchar_t wide[1024] = {};
+    SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000,
+                        &length);
+    char text[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text) - 1, nullptr, nullptr);
+    items.push_back(text);
+  }
+  return items;
+}
+
 namespace {
 
 // Runs ImageMagick's import with arguments, then waits for the file.
@@ -313,6 +447,19 @@ bool ScreenshotWindow(HWND window, const std::string& unixPath, DWORD timeoutMs)
   char crop[96];
   snprintf(crop, sizeof(crop), "-window root -crop %ldx%ld+%ld+%ld +repage", r.right, r.bottom,
            origin.x < 0 ? 0L : origin.x, origin.y < 0 ? 0L : origin.y);
+  return Import(crop, unixPath, timeoutMs);
+}
+
+bool ScreenshotOf(HWND window, const std::string& unixPath, DWORD timeoutMs) {
+  RECT rect = {};
+  if (!GetWindowRect(window, &rect)) return false;
+  // Painted now, with every child, before the picture is taken; the empty message waits for it.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  const std::string crop = "-window root -crop " + std::to_string(rect.right - rect.left) + "x" +
+                           std::to_string(rect.bottom - rect.top) + "+" + std::to_string(rect.left) + "+" +
+                           std::to_string(rect.top) + " +repage";
   return Import(crop, unixPath, timeoutMs);
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace driver {
 
@@ -57,6 +58,21 @@ bool UseVirtualDesktop(const std::string& name, int width, int height);
 // into that process, the message sent with their address there, and what the window wrote back
 // is copied into data. Returns the message's result, or 0 when the bytes cannot be placed.
 LRESULT SendWithData(HWND window, UINT message, WPARAM wParam, void* data, size_t size);
+// Waits for a visible top-level dialog of process pid with that caption (see FindDialog); null
+// after the timeout.
+HWND WaitForDialog(DWORD pid, const char* caption, DWORD timeoutMs = 10000);
+// The texts of a combo box's list, of any process.
+std::vector<std::string> ComboItems(HWND combo);
+// Controls of another process whose messages carry pointers: the structures go through memory
+// of that process (Wine does not marshal them).
+// The cells of every row of a report list view, columns 0 to columns - 1 (each up to 1023 bytes).
+std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns);
+// Selects exactly the rows given (none when empty), as a click with Ctrl would.
+bool ListViewSelect(HWND list, const std::vector<int>& rows);
+// The rectangle of a row in the list's client coordinates.
+bool ListViewRowRect(HWND list, int row, RECT* rect);
+// Sets a date and time picker to the time given.
+bool SetDateTime(HWND picker, const SYSTEMTIME& time);
 
 // Takes a screenshot of the whole display into a PNG file (Unix path) with ImageMagick's import,
 // started as a native program. Returns whether the file was written.
@@ -70,6 +86,8 @@ bool ScreenshotWindow(HWND window, const std::string& unixPath, DWORD timeoutMs 
 // A click on a button, check box or radio button of any window (BM_CLICK, posted): the button
 // changes as under the mouse and its owner hears of the click.
 bool ClickButton(HWND dialog, int id);
+// The same for one window: it is repainted first, and the picture is cut to its rectangle.
+bool ScreenshotOf(HWND window, const std::string& unixPath, DWORD timeoutMs = 10000);
 
 class CClient {
  public:

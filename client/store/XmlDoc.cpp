@@ -440,6 +440,9 @@ bool CXmlDoc::LoadFile(const char* path) {
     bytes = xml::Utf8ToBytes(bytes.data() + front, fileSize);
     front = 0;
   }
+  // The text ends at its first NUL byte, as a text given to SetDocText does.
+  const void* nul = std::memchr(bytes.data() + front, '\0', bytes.size() - front);
+  if (nul) bytes.resize(static_cast<size_t>(static_cast<const char*>(nul) - bytes.data()));
   m_storage.swap(bytes);
   m_front = front;
   return IndexText(BytesText(fileSize));

@@ -44,6 +44,10 @@ class CXmlDoc {
   CXmlDoc(const CXmlDoc&) = delete;
   CXmlDoc& operator=(const CXmlDoc&) = delete;
 
+  // A text ends at its first NUL byte, whether it is set or loaded: SetDocText takes a C string,
+  // and LoadFile drops what follows a NUL byte in the file (after the UTF-8 conversion, which can
+  // make one). So SetDocText(GetDocText().c_str()) always gives back the same document.
+
   // Replaces the text (null means empty), indexes it and resets every position. Returns true when
   // the text is well formed: one root element, every element ended, no bad node. A text that is not
   // well formed is still indexed as far as it goes; GetError() says what went wrong.

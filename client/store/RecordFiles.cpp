@@ -90,6 +90,8 @@ bool WriteFreshFile(const std::string& fileName, const std::vector<Record>& reco
 // Puts a record in front of the month file, creating the file when there is none.
 bool WriteNewRecord(const std::string& fileName, const Record& record) {
   if (fileName.empty()) return false;
+  // A save cut short must not read as a missing file, which would start the month afresh.
+  CXmlDoc::RecoverInterruptedSave(fileName.c_str());
   std::string bytes;
   FileRead read = ReadWholeFile(fileName, bytes);
   if (read == FileRead::kUnreadable) return false;
@@ -110,7 +112,7 @@ bool WriteNewRecord(const std::string& fileName, const Record& record) {
   std::vector<Record> records{record};
   std::vector<Record> salvaged = SalvageRecords(doc);
   records.insert(records.end(), salvaged.begin(), salvaged.end());
-  if (HasContent(bytes) && !WriteWholeFile(fileName + kDamagedSuffix, bytes)) return false;
+  if (HasContent(bytes) && !KeepDamagedCopy(fileName, bytes)) return false;
   return WriteFreshFile(fileName, records);
 }
 

@@ -1,11 +1,14 @@
 #include "client/store/XmlDoc.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "client/store/FileReplace.h"
 #include "client/store/XmlText.h"
 
 namespace {
@@ -397,6 +401,11 @@ bool CXmlDoc::LoadFile(const char* path) {
     m_error = SystemErrorText(ENOENT);
     return false;
   }
+  RecoverInterruptedSave(path);
+  return ReadFile(path);
+}
+
+bool CXmlDoc::ReadFile(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (!file) {
     m_error = SystemErrorText(errno);
@@ -450,33 +459,49 @@ bool CXmlDoc::LoadFile(const char* path) {
 
 namespace {
 
-// Puts the finished temporary file in the place of `path`. The C library's rename replaces an
-// existing file on POSIX systems but refuses to on Windows; there the old file is first moved
-// aside and put back if the new one cannot take its place.
-bool ReplaceFile(const std::string& temp, const std::string& path, int* error) {
-  if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
-  *error = errno;
-  std::FILE* existing = std::fopen(path.c_str(), "rb");
-  if (!existing) return false;
-  std::fclose(existing);
-  // Names of the engine's own, so that no file of the user's ("config.xml.bak") is ever touched.
-  std::string aside = path + ".old~";
-  std::remove(aside.c_str());
-  if (std::rename(path.c_str(), aside.c_str()) != 0) {
-    *error = errno;
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    *error = errno;
-    std::rename(aside.c_str(), path.c_str());
-    return false;
-  }
-  std::remove(aside.c_str());
-  *error = 0;
-  return true;
+// Names of the engine's own beside a file, so that no file of the user's ("config.xml.bak") is
+// ever touched: the new text while it is written, and the old file that earlier versions set
+// aside while they swapped the two.
+const char kNewSuffix[] = ".new~";
+const char kOldSuffix[] = ".old~";
+
+// Held while a save's new file exists and while leftovers are cleared away, so that a load never
+// takes the file another document is saving for a leftover.
+std::mutex& SaveLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace
+
+void CXmlDoc::RecoverInterruptedSave(const char* path) {
+  if (!path || !*path) return;
+  std::lock_guard<std::mutex> hold(SaveLock());
+  std::string target = path;
+  std::string fresh = target + kNewSuffix;
+  std::string old = target + kOldSuffix;
+  if (!Exists(target)) {
+    // The newest complete text wins: a new file that parses, else the old file set aside, else
+    // whatever the new file holds, which the caller then treats as damaged.
+    CXmlDoc check;
+    if (Exists(fresh) && check.ReadFile(fresh.c_str())) {
+      ReplaceFileWith(fresh.c_str(), target.c_str());
+    } else if (Exists(old)) {
+      ReplaceFileWith(old.c_str(), target.c_str());
+    } else if (Exists(fresh)) {
+      ReplaceFileWith(fresh.c_str(), target.c_str());
+    }
+  }
+  if (Exists(target)) {
+    std::remove(fresh.c_str());
+    std::remove(old.c_str());
+  }
+}
 
 bool CXmlDoc::SaveFile(const char* path) {
   if (!path || !*path) {
@@ -500,7 +525,10 @@ bool CXmlDoc::SaveFile(const char* path) {
     m_error = SystemErrorText(errno);
     return false;
   }
-  std::string temp = std::string(path) + ".new~";
+  // The new text goes into a file of its own, onto the disk, and then takes the old file's place
+  // in one step: a crash at any moment leaves the old file or the new one.
+  std::lock_guard<std::mutex> hold(SaveLock());
+  std::string temp = std::string(path) + kNewSuffix;
   std::FILE* file = std::fopen(temp.c_str(), "wb");
   if (!file) {
     m_error = SystemErrorText(errno);
@@ -509,9 +537,9 @@ bool CXmlDoc::SaveFile(const char* path) {
   int error = 0;
   errno = 0;
   if (outSize && std::fwrite(out, 1, outSize, file) != outSize) error = errno ? errno : EIO;
-  if (std::fflush(file) != 0 && !error) error = errno ? errno : EIO;
+  if (!CommitToDisk(file) && !error) error = errno ? errno : EIO;
   if (std::fclose(file) != 0 && !error) error = errno ? errno : EIO;
-  if (!error && !ReplaceFile(temp, path, &error) && !error) error = EIO;
+  if (!error) error = ReplaceFileWith(temp.c_str(), path);
   if (error) {
     std::remove(temp.c_str());
     m_error = SystemErrorText(error);

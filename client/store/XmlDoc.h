@@ -60,12 +60,20 @@ class CXmlDoc {
   // message) or the text is not well formed.
   bool LoadFile(const char* path);
 
-  // Writes the text (converted to UTF-8 under the same rule as LoadFile) through a temporary file
-  // beside it ("<path>.new~"; on Windows the old file is moved to "<path>.old~" for the moment of
-  // the swap). The file is replaced only when every byte has been written; on any failure the old
-  // file stays as it was. True with GetError() "<n> bytes" (the bytes written); false with the
-  // system's message when the file cannot be created, written or replaced.
+  // Writes the text (converted to UTF-8 under the same rule as LoadFile) into a file of its own
+  // beside the target ("<path>.new~"), puts it on the disk, and then puts it in the target's place
+  // in one step, so that a crash or power cut at any moment leaves either the old file or the new
+  // one. On any failure the old file stays as it was. True with GetError() "<n> bytes" (the bytes
+  // written); false with the system's message when the file cannot be created, written or
+  // replaced.
   bool SaveFile(const char* path);
+
+  // Puts right what a save cut short left beside a file. When the file is missing, the newest
+  // complete text takes its place: "<path>.new~" when it parses, else "<path>.old~" (the old file
+  // that earlier versions set aside while they swapped the two), else a "<path>.new~" that does not
+  // parse, which then reads as a damaged file. When the file is there, both are removed. LoadFile
+  // does this first; callers that look at the file before loading it call it themselves.
+  static void RecoverInterruptedSave(const char* path);
 
   // Back to before the first element of the current level; the parent stays.
   void RewindLevel();
@@ -141,6 +149,8 @@ class CXmlDoc {
 
   class Parser;
 
+  // LoadFile without putting right what a save left.
+  bool ReadFile(const char* path);
   // The new text is indexed afresh; `kept` is the message that goes in front of its errors.
   bool IndexText(const std::string& kept);
   int LevelUnder(int parent) const;

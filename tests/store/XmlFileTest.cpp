@@ -224,6 +224,49 @@ TEST_F(XmlFile, SaveReplacesOnlyWhenComplete) {
   EXPECT_EQ(Read(path), "");
 }
 
+// What a save cut short at each step leaves beside the file: the file is kept, or the newest
+// complete text takes its place, and the leftovers go; nothing that parses is lost to them.
+TEST_F(XmlFile, ASaveCutShortLoadsTheLastCompleteText) {
+  const std::string kOld = "<r>old</r>";
+  const std::string kNew = "<r>new</r>";
+  const std::string kCut = "<r>ne";
+  const std::string kBigCut = "<r>" + std::string(1 << 20, 'x');
+  const struct {
+    const std::string* target;
+    const std::string* fresh;  // "<path>.new~"
+    const std::string* old;    // "<path>.old~", left by earlier versions
+    const std::string* loaded;
+    bool wellFormed;
+  } cases[] = {
+      {&kOld, &kCut, nullptr, &kOld, true},    {&kOld, &kBigCut, nullptr, &kOld, true},
+      {&kOld, &kNew, nullptr, &kOld, true},    {&kOld, nullptr, &kNew, &kOld, true},
+      {nullptr, &kNew, nullptr, &kNew, true},  {nullptr, &kNew, &kOld, &kNew, true},
+      {nullptr, &kCut, &kOld, &kOld, true},    {nullptr, nullptr, &kOld, &kOld, true},
+      {nullptr, &kCut, nullptr, &kCut, false},
+  };
+  std::string path = File("config.xml");
+  for (const auto& c : cases) {
+    SCOPED_TRACE((c.target ? "file " : "no file ") + std::string(c.fresh ? *c.fresh : "").substr(0, 12) +
+                 " " + (c.old ? *c.old : ""));
+    std::remove(path.c_str());
+    for (const auto& [suffix, bytes] :
+         {std::make_pair("", c.target), std::make_pair(".new~", c.fresh), std::make_pair(".old~", c.old)}) {
+      if (bytes) Write(path + suffix, *bytes);
+    }
+    CXmlDoc doc;
+    EXPECT_EQ(doc.LoadFile(path.c_str()), c.wellFormed);
+    EXPECT_EQ(doc.GetDocText(), *c.loaded);
+    EXPECT_EQ(Read(path), *c.loaded);
+    EXPECT_EQ(FilesInFolder(), 1u);
+    ASSERT_TRUE(doc.SetDocText("<r>later</r>") && doc.SaveFile(path.c_str()));
+    EXPECT_EQ(Read(path), "<r>later</r>");
+    EXPECT_EQ(FilesInFolder(), 1u);
+  }
+  CXmlDoc doc;
+  EXPECT_FALSE(doc.LoadFile(File("missing.xml").c_str()));
+  EXPECT_EQ(doc.GetError(), SystemText(ENOENT));
+}
+
 // Saving goes through files of the engine's own beside the target; files of the user's that merely
 // look like backups or temporaries are never touched.
 TEST_F(XmlFile, SavingLeavesTheUsersNeighbouringFilesAlone) {
@@ -270,6 +313,28 @@ TEST_F(XmlFile, ReadOnlyTargetIsNotReplaced) {
   EXPECT_FALSE(doc.SaveFile(path.c_str()));
   EXPECT_EQ(doc.GetError(), SystemText(EACCES));
   EXPECT_EQ(Read(path), "old");
+}
+#endif
+
+#ifdef _WIN32
+// Windows does not let a file that another program holds open be replaced: the save fails with
+// the system's message and the old file and its neighbours stay as they were.
+TEST_F(XmlFile, AFileHeldOpenElsewhereIsNotReplaced) {
+  std::string path = File("config.xml");
+  Write(path, "old");
+  CXmlDoc doc;
+  doc.SetDocText("<r/>");
+  {
+    std::ifstream held(path, std::ios::binary);
+    ASSERT_TRUE(held.is_open());
+    EXPECT_FALSE(doc.SaveFile(path.c_str()));
+    EXPECT_EQ(doc.GetError(), SystemText(EACCES));
+  }
+  EXPECT_EQ(Read(path), "old");
+  EXPECT_EQ(FilesInFolder(), 1u);
+  EXPECT_TRUE(doc.SaveFile(path.c_str()));
+  EXPECT_EQ(Read(path), "<r/>");
+  EXPECT_EQ(FilesInFolder(), 1u);
 }
 #endif
 

@@ -643,6 +643,7 @@ size_t CXmlDoc::ScanNameLength(const XmlRecord& r) const {
 void CXmlDoc::DropReadCache() const {
   m_cachedRec = 0;
   m_layoutCount = 0;
+  m_steps.clear();
   m_matched = 0;
   m_scannedCount = 0;
   ForgetNames();
@@ -658,14 +659,21 @@ void CXmlDoc::StartReading(int rec) const {
     if (m_layout.size() < m_matched + m_scannedCount) m_layout.resize(m_matched + m_scannedCount);
     std::copy(m_scanned.begin(), m_scanned.begin() + static_cast<ptrdiff_t>(m_scannedCount),
               m_layout.begin() + static_cast<ptrdiff_t>(m_matched));
-    // Number the quote that closes each value among the tag's double quotes.
-    const char* text = Text();
-    for (size_t k = m_matched; k < m_matched + m_scannedCount; ++k) {
-      AttributePlace& a = m_layout[k];
-      uint32_t before = k ? m_layout[k - 1].closeQuote + 1 : 0;
-      a.closeQuote = before + static_cast<uint32_t>(std::count(text + a.from, text + a.value[0], '"'));
-    }
     m_layoutCount = m_matched + m_scannedCount;
+    // The steps of reading by the layout's quotes: each value in double quotes, up to the first
+    // that is not, with the number of the quote that closes it among the tag's double quotes.
+    const char* text = Text();
+    m_steps.clear();
+    size_t quotes = 0;
+    for (size_t k = 0; k < m_layoutCount; ++k) {
+      const AttributePlace& a = m_layout[k];
+      size_t prefix = a.value[0] - a.from;
+      if (a.quote != '"' || prefix > 0xFFFF) break;
+      quotes += static_cast<size_t>(std::count(text + a.from, text + a.value[0], '"'));
+      if (quotes >= kMappedBytes) break;
+      m_steps.push_back(LayoutStep{a.from, static_cast<uint16_t>(prefix), static_cast<uint16_t>(quotes)});
+      ++quotes;
+    }
     if (m_values.size() < 2 * m_layoutCount) m_values.resize(2 * m_layoutCount);
     ForgetNames();
   }
@@ -682,6 +690,29 @@ void CXmlDoc::StartReading(int rec) const {
   if (m_layoutCount) ReadByLayout();
 }
 
+namespace {
+
+#ifdef __SSE2__
+// One bit for each double quote among the 64 bytes of word w of the tag, none at or beyond its
+// end; the ampersands found are added to *ampersands (bytes past the end may add one that is not
+// there, which only costs a search).
+inline uint64_t QuoteBits(const char* tag, size_t w, size_t length, __m128i* ampersands) {
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i ampersand = _mm_set1_epi8('&');
+  uint64_t bits = 0;
+  for (int c = 0; c < 4; ++c) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tag + (w << 6) + 16 * c));
+    bits |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote))))
+            << (16 * c);
+    *ampersands = _mm_or_si128(*ampersands, _mm_cmpeq_epi8(bytes, ampersand));
+  }
+  if ((w + 1) << 6 > length) bits &= (1ull << (length & 63)) - 1;
+  return bits;
+}
+#endif
+
+}  // namespace
+
 void CXmlDoc::ReadByLayout() const {
   const char* text = Text();
   const size_t base = m_readFrom;
@@ -693,47 +724,35 @@ void CXmlDoc::ReadByLayout() const {
   size_t k = 0;
   size_t from = 0;
 #ifdef __SSE2__
-  // In a short enough tag all double quotes are found at once. Where the bytes before a value
-  // repeat the layout's, so do the quotes among them, and the quote that closes the value has
-  // the same number among the tag's quotes as in the layout. The attributes are then checked
-  // independently of each other, which keeps the processor busy.
-  if (length <= kMappedBytes && base + ((length + 63) & ~size_t(63)) <= TextSize()) {
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i ampersand = _mm_set1_epi8('&');
+  // In a short enough tag the double quotes are found as bits, 64 bytes at a time, as far as the
+  // layout reaches. Where the bytes before a value repeat the layout's, so do the quotes among
+  // them, and the quote that closes the value has the same number among the tag's quotes as in
+  // the layout. Each attribute is then checked apart from the others, which keeps the processor
+  // busy.
+  if (!m_steps.empty() && length <= kMappedBytes && base + ((length + 63) & ~size_t(63)) <= TextSize()) {
     __m128i ampersands = _mm_setzero_si128();
     uint16_t quotes[kMappedBytes];
     size_t count = 0;
     size_t mapped = 0;
-    const AttributePlace& last = layout[m_layoutCount - 1];
-    size_t needed = last.quote == '"' ? last.closeQuote + 1 : kMappedBytes;
-    for (size_t w = 0; w << 6 < length && count < needed; ++w) {
-      uint64_t bits = 0;
-      for (int c = 0; c < 4; ++c) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tag + (w << 6) + 16 * c));
-        bits |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote))))
-                << (16 * c);
-        // Bytes past the end of the tag may report an ampersand that is not there: that only
-        // costs a search.
-        ampersands = _mm_or_si128(ampersands, _mm_cmpeq_epi8(bytes, ampersand));
+    const LayoutStep* steps = m_steps.data();
+    const size_t stepCount = m_steps.size();
+    const size_t needed = steps[stepCount - 1].closeQuote + 1u;
+    for (; mapped < length && count < needed; mapped += 64) {
+      for (uint64_t bits = QuoteBits(tag, mapped >> 6, length, &ampersands); bits; bits &= bits - 1) {
+        quotes[count++] = static_cast<uint16_t>(mapped + static_cast<size_t>(__builtin_ctzll(bits)));
       }
-      mapped = (w + 1) << 6;
-      // Nothing at or beyond the end of the attributes counts.
-      if (mapped > length) bits &= (1ull << (length & 63)) - 1;
-      for (; bits; bits &= bits - 1)
-        quotes[count++] = static_cast<uint16_t>((w << 6) + __builtin_ctzll(bits));
     }
     if (_mm_movemask_epi8(ampersands) == 0) m_plainBefore = base + (mapped < length ? mapped : length);
-    for (; k < m_layoutCount; ++k) {
-      const AttributePlace& model = layout[k];
-      size_t close = model.closeQuote;
-      if (model.quote != '"' || close >= count) break;
-      size_t start = k ? quotes[layout[k - 1].closeQuote] + 1u : 0;
-      size_t prefix = model.value[0] - model.from;
-      if (start + prefix > length || !SameBytes(tag + start, text + model.from, prefix)) break;
-      values[2 * k] = static_cast<uint32_t>(base + start + prefix);
-      values[2 * k + 1] = static_cast<uint32_t>(base + quotes[close]);
+    for (; k < stepCount; ++k) {
+      const LayoutStep& step = steps[k];
+      if (step.closeQuote >= count) break;
+      size_t valueBegin = from + step.prefixLength;
+      if (valueBegin > length || !SameBytes(tag + from, text + step.prefixAt, step.prefixLength)) break;
+      size_t valueEnd = quotes[step.closeQuote];
+      values[2 * k] = static_cast<uint32_t>(base + valueBegin);
+      values[2 * k + 1] = static_cast<uint32_t>(base + valueEnd);
+      from = valueEnd + 1;
     }
-    if (k) from = quotes[layout[k - 1].closeQuote] + 1u;
   } else
 #endif
   {
@@ -785,26 +804,33 @@ inline bool NameIs(const char* text, uint32_t nameBegin, uint32_t nameLength, co
 
 }  // namespace
 
-const uint32_t* CXmlDoc::FindValue(int rec, const char* name, size_t nameLength) const {
+size_t CXmlDoc::MemoOf(const char* name) {
+  return static_cast<size_t>((reinterpret_cast<uintptr_t>(name) * 0x9E3779B97F4A7C15ull) >> 61) % kNameMemos;
+}
+
+inline const uint32_t* CXmlDoc::FindValue(int rec, const char* name, size_t nameLength) const {
   if (!rec || !name) return nullptr;
   if (rec != m_cachedRec) StartReading(rec);
-  const char* text = Text();
+  // A name asked for before, with the same bytes, is found where it was found then.
+  const NameMemo& memo = m_nameMemos[MemoOf(name)];
+  if (memo.name == name && memo.length == nameLength && memo.slot < m_matched &&
+      SameBytes(memo.bytes, name, nameLength)) {
+    return m_values.data() + 2 * memo.slot;
+  }
+  return SearchValue(name, nameLength);
+}
+
+const uint32_t* CXmlDoc::SearchValue(const char* name, size_t nameLength) const {
   // The first attribute of the name is either among those read so far or the first of the name
   // after them. The names of the attributes the element repeats are the layout's.
-  // A name asked for before, with the same bytes, is found where it was found then.
-  for (const NameMemo& memo : m_nameMemos) {
-    if (memo.name == name && memo.length == nameLength && memo.slot < m_matched &&
-        SameBytes(memo.bytes, name, nameLength)) {
-      return m_values.data() + 2 * memo.slot;
-    }
-  }
+  const char* text = Text();
   const AttributePlace* layout = m_layout.data();
   const size_t matched = m_matched;
   for (size_t k = 0; k < matched; ++k) {
     const AttributePlace& a = layout[k];
     if (NameIs(text, a.from + a.nameOffset, a.nameLength, name, nameLength)) {
       if (nameLength <= sizeof(NameMemo::bytes)) {
-        NameMemo& memo = m_nameMemos[m_nextMemo++ % kNameMemos];
+        NameMemo& memo = m_nameMemos[MemoOf(name)];
         memo.name = name;
         memo.length = nameLength;
         std::memcpy(memo.bytes, name, nameLength);

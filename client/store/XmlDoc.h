@@ -202,15 +202,22 @@ class CXmlDoc {
     uint32_t from;
     uint32_t nameOffset;
     uint32_t nameLength;
-    uint32_t value[2];    // begin and end
-    uint32_t closeQuote;  // in a layout: the number of the quote that closes the value
+    uint32_t value[2];  // begin and end
     char quote;
+  };
+  // Reading one attribute by the layout: the bytes before its value (in the layout's element),
+  // and the number of the double quote that closes the value among the tag's double quotes.
+  struct LayoutStep {
+    uint32_t prefixAt;
+    uint16_t prefixLength;
+    uint16_t closeQuote;
   };
   // The name's length, counted where the call is written, so that a literal name costs nothing.
   static size_t Length(const char* name) { return name ? std::strlen(name) : 0; }
   // Where the value of the element's first attribute of that name begins and ends; null when
   // there is none.
   const uint32_t* FindValue(int rec, const char* name, size_t nameLength) const;
+  const uint32_t* SearchValue(const char* name, size_t nameLength) const;
   const uint32_t* FindScanned(const char* name, size_t nameLength) const;
   std::string AttributeValue(int rec, const char* name, size_t nameLength) const;
   bool CopyAttributeValue(int rec, const char* name, size_t nameLength, std::string& value) const;
@@ -239,6 +246,7 @@ class CXmlDoc {
   mutable size_t m_plainBefore = 0;  // values that end before this offset hold no "&"
   mutable size_t m_layoutCount = 0;
   mutable std::vector<AttributePlace> m_layout;
+  mutable std::vector<LayoutStep> m_steps;
   mutable size_t m_matched = 0;
   mutable std::vector<uint32_t> m_values;
   mutable size_t m_scannedCount = 0;
@@ -251,7 +259,7 @@ class CXmlDoc {
     char bytes[16];
     size_t slot;
   };
-  static constexpr size_t kNameMemos = 4;
+  static constexpr size_t kNameMemos = 8;
   mutable NameMemo m_nameMemos[kNameMemos] = {};
-  mutable size_t m_nextMemo = 0;
+  static size_t MemoOf(const char* name);
 };

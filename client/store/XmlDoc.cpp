@@ -804,18 +804,17 @@ inline bool NameIs(const char* text, uint32_t nameBegin, uint32_t nameLength, co
 
 }  // namespace
 
-size_t CXmlDoc::MemoOf(const char* name) {
-  return static_cast<size_t>((reinterpret_cast<uintptr_t>(name) * 0x9E3779B97F4A7C15ull) >> 61) % kNameMemos;
-}
-
 inline const uint32_t* CXmlDoc::FindValue(int rec, const char* name, size_t nameLength) const {
   if (!rec || !name) return nullptr;
   if (rec != m_cachedRec) StartReading(rec);
   // A name asked for before, with the same bytes, is found where it was found then.
-  const NameMemo& memo = m_nameMemos[MemoOf(name)];
-  if (memo.name == name && memo.length == nameLength && memo.slot < m_matched &&
-      SameBytes(memo.bytes, name, nameLength)) {
-    return m_values.data() + 2 * memo.slot;
+  for (const NameMemo& memo : m_nameMemos) {
+    if (memo.name == name) {
+      if (memo.length == nameLength && memo.slot < m_matched && SameBytes(memo.bytes, name, nameLength)) {
+        return m_values.data() + 2 * memo.slot;
+      }
+      break;
+    }
   }
   return SearchValue(name, nameLength);
 }
@@ -830,11 +829,19 @@ const uint32_t* CXmlDoc::SearchValue(const char* name, size_t nameLength) const 
     const AttributePlace& a = layout[k];
     if (NameIs(text, a.from + a.nameOffset, a.nameLength, name, nameLength)) {
       if (nameLength <= sizeof(NameMemo::bytes)) {
-        NameMemo& memo = m_nameMemos[MemoOf(name)];
-        memo.name = name;
-        memo.length = nameLength;
-        std::memcpy(memo.bytes, name, nameLength);
-        memo.slot = k;
+        // One memo for each name, the oldest making room for a new one.
+        NameMemo* memo = nullptr;
+        for (NameMemo& same : m_nameMemos) {
+          if (same.name == name) memo = &same;
+        }
+        if (!memo) {
+          memo = &m_nameMemos[m_nextMemo];
+          m_nextMemo = (m_nextMemo + 1) % kNameMemos;
+        }
+        memo->name = name;
+        memo->length = nameLength;
+        std::memcpy(memo->bytes, name, nameLength);
+        memo->slot = k;
       }
       return m_values.data() + 2 * k;
     }

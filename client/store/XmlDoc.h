@@ -259,7 +259,7 @@ class CXmlDoc {
     char bytes[16];
     size_t slot;
   };
-  static constexpr size_t kNameMemos = 8;
+  static constexpr size_t kNameMemos = 4;
   mutable NameMemo m_nameMemos[kNameMemos] = {};
-  static size_t MemoOf(const char* name);
+  mutable size_t m_nextMemo = 0;
 };

@@ -53,7 +53,8 @@ class CXmlDoc {
   // well formed is still indexed as far as it goes; GetError() says what went wrong.
   bool SetDocText(const char* text);
 
-  // Reads the file whole and indexes it as SetDocText does. A text without encoding declaration, or
+  // Puts right what a save cut short left beside the file (RecoverInterruptedSave), then reads the
+  // file whole and indexes it as SetDocText does. A text without encoding declaration, or
   // one that declares UTF-8, is converted from UTF-8 first (each character to the byte of its
   // code, "?" above 0xFF). GetError() then begins with "<n> bytes" (the file's size). False when
   // the file cannot be opened or read (the previous document stays, GetError() holds the system's
@@ -65,7 +66,8 @@ class CXmlDoc {
   // in one step, so that a crash or power cut at any moment leaves either the old file or the new
   // one. On any failure the old file stays as it was. True with GetError() "<n> bytes" (the bytes
   // written); false with the system's message when the file cannot be created, written or
-  // replaced.
+  // replaced. Saves and the putting right below share one lock in the program, so that no load
+  // takes the new file of a save in progress for a leftover.
   bool SaveFile(const char* path);
 
   // Puts right what a save cut short left beside a file. When the file is missing, the newest

@@ -1,8 +1,13 @@
 // Measures CXmlDoc against pugixml and tinyxml2, in one run and on the same generated data: monthly
 // record files of 1k to 1M ITEM lines (GB2312, CR LF, one empty ITEM with seven attributes per
-// line). For each size: parse throughput, a query (visit every ITEM and read three attributes),
-// an edit (insert an ITEM before the first and set its seven attributes), and the heap an indexed
-// document takes. Prints the measurements, their ratios to the peers, and whether the goals hold.
+// line). For each size: parse throughput; a query (visit every ITEM and read three attributes into
+// strings the loop keeps); the reads of a record reader (visit every ITEM and read "user",
+// "start_time" and "send", the 1st, 2nd and 6th attribute, by value); an edit (insert an ITEM
+// before the first and set its seven attributes); and the heap an indexed document takes.
+//
+// Every timing is taken over several passes; each pass runs the three engines one after the
+// other (in turns), so that a busy machine slows all of them alike. The tables give the median of the
+// passes and their spread (the lowest and highest as a percentage of the median).
 //
 //   xml_bench [largest line count]     (default 1000000)
 #include <malloc.h>
@@ -14,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,22 +54,38 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// The best of `reps` runs of f, in seconds; setup() runs untimed before each.
-template <class Setup, class F>
-double Best(int reps, Setup setup, F f) {
-  double best = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    setup();
-    auto start = std::chrono::steady_clock::now();
-    f();
-    best = std::min(best, Seconds(start));
+// The passes of one measurement, in seconds.
+struct Timing {
+  std::vector<double> runs;
+  double Median() const {
+    std::vector<double> sorted = runs;
+    std::sort(sorted.begin(), sorted.end());
+    size_t n = sorted.size();
+    return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
   }
-  return best;
-}
-template <class F>
-double Best(int reps, F f) {
-  return Best(
-      reps, [] {}, f);
+  // The lowest and highest pass as a percentage of the median.
+  double Low() const { return 100.0 * *std::min_element(runs.begin(), runs.end()) / Median(); }
+  double High() const { return 100.0 * *std::max_element(runs.begin(), runs.end()) / Median(); }
+};
+
+// One timed step of an engine: setup() runs untimed before run().
+struct Step {
+  std::function<void()> setup;
+  std::function<void()> run;
+};
+
+// `passes` passes over the three engines' steps. Each pass starts with another engine, so that
+// each follows each of the others (and finds the caches as they left them) equally often.
+void Measure(int passes, Step (&steps)[3], Timing (&timings)[3]) {
+  for (int p = 0; p < passes; ++p) {
+    for (int i = 0; i < 3; ++i) {
+      int e = (p + i) % 3;
+      if (steps[e].setup) steps[e].setup();
+      auto start = std::chrono::steady_clock::now();
+      steps[e].run();
+      timings[e].runs.push_back(Seconds(start));
+    }
+  }
 }
 
 size_t HeapInUse() {
@@ -75,132 +97,183 @@ volatile size_t g_sink;
 
 struct Row {
   int lines;
+  int passes;
   double megabytes;
-  double parse[3];   // seconds: ours, pugixml, tinyxml2
-  double query[3];   // seconds
-  double edit[3];    // seconds
+  Timing parse[3];  // ours, pugixml, tinyxml2
+  Timing query[3];
+  Timing reads[3];
+  Timing edit[3];
   double memory[3];  // bytes
   double budget;     // text + 32 bytes per element
 };
 
-Row Measure(int lines) {
+void RequireSame(const char* what, const size_t (&sums)[3]) {
+  if (sums[0] != sums[1] || sums[0] != sums[2]) {
+    std::fprintf(stderr, "%s results differ: %zu %zu %zu\n", what, sums[0], sums[1], sums[2]);
+    std::exit(1);
+  }
+}
+
+Row MeasureSize(int lines) {
   std::string text = RecordFile(lines);
-  Row row{};
+  Row row;
   row.lines = lines;
   row.megabytes = text.size() / 1e6;
   row.budget = static_cast<double>(text.size()) + 32.0 * (lines + 1);
-  int reps = std::max(3, static_cast<int>(60e6 / text.size()));
-  size_t sums[3] = {0, 0, 0};
+  // A multiple of three, so that each engine starts as many passes as the others.
+  int passes = 3 * std::max(3, static_cast<int>(20e6 / text.size()));
+  row.passes = passes;
+  auto length = [](const char* s) { return s ? std::strlen(s) : 0; };
 
   // Parse: a fresh document each time, destroyed inside the timing as well.
-  row.parse[0] = Best(reps, [&] {
-    CXmlDoc doc;
-    g_sink = doc.SetDocText(text.c_str());
-  });
-  row.parse[1] = Best(reps, [&] {
-    pugi::xml_document doc;
-    g_sink = doc.load_buffer(text.data(), text.size());
-  });
-  row.parse[2] = Best(reps, [&] {
-    tinyxml2::XMLDocument doc;
-    g_sink = doc.Parse(text.data(), text.size());
-  });
+  {
+    Step steps[3] = {{nullptr,
+                      [&] {
+                        CXmlDoc doc;
+                        g_sink = doc.SetDocText(text.c_str());
+                      }},
+                     {nullptr,
+                      [&] {
+                        pugi::xml_document doc;
+                        g_sink = doc.load_buffer(text.data(), text.size());
+                      }},
+                     {nullptr, [&] {
+                        tinyxml2::XMLDocument doc;
+                        g_sink = doc.Parse(text.data(), text.size());
+                      }}};
+    Measure(passes, steps, row.parse);
+  }
 
-  // Query: every ITEM, three attributes.
+  CXmlDoc ours;
+  ours.SetDocText(text.c_str());
+  pugi::xml_document pugiDoc;
+  pugiDoc.load_buffer(text.data(), text.size());
+  pugi::xml_node pugiRoot = pugiDoc.child("record");
+  tinyxml2::XMLDocument tinyDoc;
+  tinyDoc.Parse(text.data(), text.size());
+  tinyxml2::XMLElement* tinyRoot = tinyDoc.FirstChildElement("record");
+
+  // Query: every ITEM, three attributes into strings the loop keeps (ours); the peers hand out
+  // pointers into their trees.
   {
-    CXmlDoc doc;
-    doc.SetDocText(text.c_str());
-    row.query[0] = Best(reps, [&] {
-      size_t sum = 0;
-      std::string value;
-      doc.RewindLevel();
-      doc.FindElement("record");
-      doc.EnterElement();
-      while (doc.FindElement("ITEM")) {
-        doc.GetAttribute("user", value);
-        sum += value.size();
-        doc.GetAttribute("start_time", value);
-        sum += value.size();
-        doc.GetAttribute("end_time", value);
-        sum += value.size();
-      }
-      doc.LeaveElement();
-      sums[0] = sum;
-    });
+    size_t sums[3] = {0, 0, 0};
+    Step steps[3] = {{nullptr,
+                      [&] {
+                        size_t sum = 0;
+                        std::string value;
+                        ours.RewindLevel();
+                        ours.FindElement("record");
+                        ours.EnterElement();
+                        while (ours.FindElement("ITEM")) {
+                          ours.GetAttribute("user", value);
+                          sum += value.size();
+                          ours.GetAttribute("start_time", value);
+                          sum += value.size();
+                          ours.GetAttribute("end_time", value);
+                          sum += value.size();
+                        }
+                        ours.LeaveElement();
+                        sums[0] = sum;
+                      }},
+                     {nullptr,
+                      [&] {
+                        size_t sum = 0;
+                        for (pugi::xml_node item : pugiRoot.children("ITEM")) {
+                          sum += std::strlen(item.attribute("user").value()) +
+                                 std::strlen(item.attribute("start_time").value()) +
+                                 std::strlen(item.attribute("end_time").value());
+                        }
+                        sums[1] = sum;
+                      }},
+                     {nullptr, [&] {
+                        size_t sum = 0;
+                        for (auto* item = tinyRoot->FirstChildElement("ITEM"); item;
+                             item = item->NextSiblingElement("ITEM")) {
+                          sum += length(item->Attribute("user")) + length(item->Attribute("start_time")) +
+                                 length(item->Attribute("end_time"));
+                        }
+                        sums[2] = sum;
+                      }}};
+    Measure(passes, steps, row.query);
+    RequireSame("query", sums);
   }
+
+  // Reads of a record reader: the 1st, 2nd and 6th attribute of every ITEM; ours returns each
+  // value as a new string, the peers hand out pointers.
   {
-    pugi::xml_document doc;
-    doc.load_buffer(text.data(), text.size());
-    pugi::xml_node root = doc.child("record");
-    row.query[1] = Best(reps, [&] {
-      size_t sum = 0;
-      for (pugi::xml_node item : root.children("ITEM")) {
-        sum += std::strlen(item.attribute("user").value()) +
-               std::strlen(item.attribute("start_time").value()) +
-               std::strlen(item.attribute("end_time").value());
-      }
-      sums[1] = sum;
-    });
-  }
-  {
-    tinyxml2::XMLDocument doc;
-    doc.Parse(text.data(), text.size());
-    tinyxml2::XMLElement* root = doc.FirstChildElement("record");
-    auto length = [](const char* s) { return s ? std::strlen(s) : 0; };
-    row.query[2] = Best(reps, [&] {
-      size_t sum = 0;
-      for (auto* item = root->FirstChildElement("ITEM"); item; item = item->NextSiblingElement("ITEM")) {
-        sum += length(item->Attribute("user")) + length(item->Attribute("start_time")) +
-               length(item->Attribute("end_time"));
-      }
-      sums[2] = sum;
-    });
-  }
-  if (sums[0] != sums[1] || sums[0] != sums[2]) {
-    std::fprintf(stderr, "query results differ: %zu %zu %zu\n", sums[0], sums[1], sums[2]);
-    std::exit(1);
+    size_t sums[3] = {0, 0, 0};
+    Step steps[3] = {{nullptr,
+                      [&] {
+                        size_t sum = 0;
+                        ours.RewindLevel();
+                        ours.FindElement("record");
+                        ours.EnterElement();
+                        while (ours.FindElement("ITEM")) {
+                          sum += ours.GetAttribute("user").size();
+                          sum += ours.GetAttribute("start_time").size();
+                          sum += ours.GetAttribute("send").size();
+                        }
+                        ours.LeaveElement();
+                        sums[0] = sum;
+                      }},
+                     {nullptr,
+                      [&] {
+                        size_t sum = 0;
+                        for (pugi::xml_node item : pugiRoot.children("ITEM")) {
+                          sum += std::strlen(item.attribute("user").value()) +
+                                 std::strlen(item.attribute("start_time").value()) +
+                                 std::strlen(item.attribute("send").value());
+                        }
+                        sums[1] = sum;
+                      }},
+                     {nullptr, [&] {
+                        size_t sum = 0;
+                        for (auto* item = tinyRoot->FirstChildElement("ITEM"); item;
+                             item = item->NextSiblingElement("ITEM")) {
+                          sum += length(item->Attribute("user")) + length(item->Attribute("start_time")) +
+                                 length(item->Attribute("send"));
+                        }
+                        sums[2] = sum;
+                      }}};
+    Measure(passes, steps, row.reads);
+    RequireSame("reads", sums);
   }
 
   // Edit: insert an ITEM before the first and set its seven attributes, on a freshly parsed
   // document each time (the parse is not timed).
-  int editReps = std::max(3, reps / 4);
   {
+    int editPasses = 3 * std::max(3, passes / 12);
     CXmlDoc doc;
-    row.edit[0] = Best(
-        editReps, [&] { doc.SetDocText(text.c_str()); },
-        [&] {
-          doc.FindElement("record");
-          doc.EnterElement();
-          doc.FindElement("ITEM");
-          doc.InsertElement("ITEM");
-          for (int i = 0; i < 7; ++i) doc.SetAttribute(kAttributes[i], kNewValues[i]);
-        });
+    pugi::xml_document pugiEdit;
+    tinyxml2::XMLDocument tinyEdit;
+    Step steps[3] = {{[&] { doc.SetDocText(text.c_str()); },
+                      [&] {
+                        doc.FindElement("record");
+                        doc.EnterElement();
+                        doc.FindElement("ITEM");
+                        doc.InsertElement("ITEM");
+                        for (int i = 0; i < 7; ++i) doc.SetAttribute(kAttributes[i], kNewValues[i]);
+                      }},
+                     {[&] { pugiEdit.load_buffer(text.data(), text.size()); },
+                      [&] {
+                        pugi::xml_node root = pugiEdit.child("record");
+                        pugi::xml_node item = root.insert_child_before("ITEM", root.child("ITEM"));
+                        for (int i = 0; i < 7; ++i)
+                          item.append_attribute(kAttributes[i]).set_value(kNewValues[i]);
+                      }},
+                     {[&] { tinyEdit.Parse(text.data(), text.size()); },
+                      [&] {
+                        tinyxml2::XMLElement* root = tinyEdit.FirstChildElement("record");
+                        tinyxml2::XMLElement* item = tinyEdit.NewElement("ITEM");
+                        root->InsertFirstChild(item);
+                        for (int i = 0; i < 7; ++i) item->SetAttribute(kAttributes[i], kNewValues[i]);
+                      }}};
+    Measure(editPasses, steps, row.edit);
     doc.RewindLevel();
     if (!doc.FindElement("ITEM") || doc.GetAttribute("user") != kNewValues[0]) {
       std::fprintf(stderr, "edit did not take\n");
       std::exit(1);
     }
-  }
-  {
-    pugi::xml_document doc;
-    row.edit[1] = Best(
-        editReps, [&] { doc.load_buffer(text.data(), text.size()); },
-        [&] {
-          pugi::xml_node root = doc.child("record");
-          pugi::xml_node item = root.insert_child_before("ITEM", root.child("ITEM"));
-          for (int i = 0; i < 7; ++i) item.append_attribute(kAttributes[i]).set_value(kNewValues[i]);
-        });
-  }
-  {
-    tinyxml2::XMLDocument doc;
-    row.edit[2] = Best(
-        editReps, [&] { doc.Parse(text.data(), text.size()); },
-        [&] {
-          tinyxml2::XMLElement* root = doc.FirstChildElement("record");
-          tinyxml2::XMLElement* item = doc.NewElement("ITEM");
-          root->InsertFirstChild(item);
-          for (int i = 0; i < 7; ++i) item->SetAttribute(kAttributes[i], kNewValues[i]);
-        });
   }
 
   // Memory: the heap a parsed document holds (its copy of the text included).
@@ -229,6 +302,25 @@ Row Measure(int lines) {
   return row;
 }
 
+// "median (low-high %)" of a timing in milliseconds.
+std::string Cell(const Timing& t, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "%.*f (%.0f-%.0f%%)", decimals, t.Median() * 1e3, t.Low(), t.High());
+  return text;
+}
+
+void PrintTimings(const char* title, const std::vector<Row>& rows, Timing (Row::*which)[3], int decimals) {
+  std::printf("\n%s, ms: median of the passes (lowest-highest pass, %% of the median)\n\n", title);
+  std::printf("| lines | passes | ours | pugixml | tinyxml2 | vs tinyxml2 | vs pugixml |\n");
+  std::printf("|---:|---:|---:|---:|---:|---:|---:|\n");
+  for (const Row& r : rows) {
+    const Timing* t = r.*which;
+    std::printf("| %d | %d | %s | %s | %s | %.2f | %.2f |\n", r.lines, r.passes, Cell(t[0], decimals).c_str(),
+                Cell(t[1], decimals).c_str(), Cell(t[2], decimals).c_str(), t[2].Median() / t[0].Median(),
+                t[1].Median() / t[0].Median());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -236,43 +328,42 @@ int main(int argc, char** argv) {
   std::vector<Row> rows;
   for (int lines = 1000; lines <= largest; lines *= 10) {
     std::fprintf(stderr, "measuring %d lines...\n", lines);
-    rows.push_back(Measure(lines));
+    rows.push_back(MeasureSize(lines));
   }
 
-  std::printf("Measurements (best of several runs)\n\n");
-  std::printf(
-      "| lines | MB | parse MB/s: ours | pugixml | tinyxml2 | query ms: ours | pugixml | tinyxml2 "
-      "| edit ms: ours | pugixml | tinyxml2 | memory MB: ours | text+32/element | pugixml | tinyxml2 |\n");
-  std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-  for (const Row& r : rows) {
-    std::printf(
-        "| %d | %.1f | %.0f | %.0f | %.0f | %.3f | %.3f | %.3f | %.3f | %.4f | %.4f | %.1f | %.1f | %.1f | "
-        "%.1f |\n",
-        r.lines, r.megabytes, r.megabytes / r.parse[0], r.megabytes / r.parse[1], r.megabytes / r.parse[2],
-        r.query[0] * 1e3, r.query[1] * 1e3, r.query[2] * 1e3, r.edit[0] * 1e3, r.edit[1] * 1e3,
-        r.edit[2] * 1e3, r.memory[0] / 1e6, r.budget / 1e6, r.memory[1] / 1e6, r.memory[2] / 1e6);
-  }
-
-  std::printf("\nRatios (above 1 means ours is faster or smaller)\n\n");
-  std::printf(
-      "| lines | parse vs tinyxml2 | parse vs pugixml | query vs tinyxml2 | query vs pugixml "
-      "| re-parse time / edit time | text+32/element / memory |\n");
+  std::printf("Ratios are the peer's median over ours: above 1, ours is faster.\n");
+  std::printf("\nParse, MB/s of the median pass\n\n");
+  std::printf("| lines | MB | ours | pugixml | tinyxml2 | vs tinyxml2 | vs pugixml |\n");
   std::printf("|---:|---:|---:|---:|---:|---:|---:|\n");
+  for (const Row& r : rows) {
+    std::printf("| %d | %.1f | %.0f (%.0f-%.0f%%) | %.0f | %.0f | %.2f | %.2f |\n", r.lines, r.megabytes,
+                r.megabytes / r.parse[0].Median(), r.parse[0].Low(), r.parse[0].High(),
+                r.megabytes / r.parse[1].Median(), r.megabytes / r.parse[2].Median(),
+                r.parse[2].Median() / r.parse[0].Median(), r.parse[1].Median() / r.parse[0].Median());
+  }
+  PrintTimings("Query (user, start_time, end_time into kept strings)", rows, &Row::query, 3);
+  PrintTimings("Record reads (user, start_time, send by value)", rows, &Row::reads, 3);
+  PrintTimings("Edit (insert an ITEM at the top, set seven attributes)", rows, &Row::edit, 4);
+
+  std::printf("\nMemory, MB\n\n");
+  std::printf("| lines | ours | text + 32/element | pugixml | tinyxml2 | ours / budget |\n");
+  std::printf("|---:|---:|---:|---:|---:|---:|\n");
+  for (const Row& r : rows) {
+    std::printf("| %d | %.1f | %.1f | %.1f | %.1f | %.3f |\n", r.lines, r.memory[0] / 1e6, r.budget / 1e6,
+                r.memory[1] / 1e6, r.memory[2] / 1e6, r.memory[0] / r.budget);
+  }
+
   bool met = true;
   for (const Row& r : rows) {
-    double parseTiny = r.parse[2] / r.parse[0], parsePugi = r.parse[1] / r.parse[0];
-    double queryTiny = r.query[2] / r.query[0], queryPugi = r.query[1] / r.query[0];
-    double editGain = r.parse[0] / r.edit[0], memory = r.budget / r.memory[0];
-    std::printf("| %d | %.2f | %.2f | %.2f | %.2f | %.1f | %.2f |\n", r.lines, parseTiny, parsePugi,
-                queryTiny, queryPugi, editGain, memory);
-    met = met && parseTiny >= 1 && parsePugi >= 0.5 && queryTiny >= 1 && queryPugi >= 0.5;
-    if (r.lines == 100000) met = met && editGain > 1;
-    // Growth slack: the text buffer and the index may hold up to half as much again.
-    met = met && r.memory[0] <= 1.5 * r.budget;
+    for (const Timing* t : {r.parse, r.query, r.reads}) {
+      met = met && t[2].Median() >= t[0].Median() && t[1].Median() >= 0.5 * t[0].Median();
+    }
+    if (r.lines == 100000) met = met && r.parse[0].Median() > r.edit[0].Median();
+    met = met && r.memory[0] <= 1.1 * r.budget;
   }
   std::printf(
-      "\nGoals (parse and query at least tinyxml2's speed and half pugixml's, an edit of a 100k-line file "
-      "cheaper than parsing it, memory within text + 32 bytes per element plus growth slack): %s\n",
+      "\nGoals (parse, query and record reads at least tinyxml2's speed and half pugixml's; an edit of a "
+      "100k-line file cheaper than parsing it; memory within 10%% of the text + 32 bytes per element): %s\n",
       met ? "met" : "NOT met");
   return 0;
 }

@@ -187,6 +187,8 @@ CConfigStore::CConfigStore() : CConfigStore(ProgramFolder() + "config.xml") {}
 
 CConfigStore::CConfigStore(const std::string& path) : m_path(path) {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
+  // A save cut short must not read as a missing file, which would bring back the defaults.
+  CXmlDoc::RecoverInterruptedSave(m_path.c_str());
   std::string bytes;
   FileRead read = ReadWholeFile(m_path, bytes);
   if (read == FileRead::kMissing) {
@@ -218,8 +220,8 @@ void CConfigStore::RebuildDamaged(const std::string& damagedBytes) {
   ToDocumentLevel(m_doc);
   SalvageLevel(m_doc, salvage);
 
-  if (damagedBytes.find_first_not_of(" \t\r\n") != std::string::npos)
-    WriteWholeFile(m_path + kDamagedSuffix, damagedBytes);
+  // The damaged text is copied aside before anything is written over it (see Save).
+  if (damagedBytes.find_first_not_of(" \t\r\n") != std::string::npos) m_damagedBytes = damagedBytes;
 
   BuildDefaultDocument();
   EnterConfig();
@@ -278,6 +280,12 @@ bool CConfigStore::ReadSetting(const char* name, bool last, std::string& text) {
 }
 
 void CConfigStore::Save() {
+  // The file holds a damaged text that is kept nowhere else: nothing is written over it until a
+  // copy of it has been written.
+  if (!m_damagedBytes.empty()) {
+    if (!KeepDamagedCopy(m_path, m_damagedBytes)) return;
+    m_damagedBytes.clear();
+  }
   m_doc.SaveFile(m_path.c_str());
 }
 

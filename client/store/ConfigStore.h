@@ -20,12 +20,15 @@ class CConfigStore {
  public:
   // "config.xml" in the program's folder.
   CConfigStore();
-  // The file at that path. Creates the default file when none exists, then loads it. A file that
-  // does not parse (cut off, malformed, empty) or has no "CONFIG" is rebuilt: the settings, the
-  // users of "pppoe_vorlan_default_entry", "LastUser" and "SystemSet" that can still be read are
-  // written into a well-formed file with defaults for the rest, after the damaged text has been
-  // copied to the path followed by ".damaged" (unless it held only blanks). A file that exists but
-  // cannot be read is left alone: the store then reads every setting as missing and writes nothing.
+  // The file at that path. Puts right what a save cut short left (see
+  // CXmlDoc::RecoverInterruptedSave), creates the default file when none exists, then loads it. A
+  // file that does not parse (cut off, malformed, empty) or has no "CONFIG" is rebuilt: the
+  // settings, the users of "pppoe_vorlan_default_entry", "LastUser" and "SystemSet" that can still
+  // be read are written into a well-formed file with defaults for the rest, but only after the
+  // damaged text (unless it held only blanks) has been kept as a numbered copy beside the file
+  // ("config.xml.damaged", ".damaged.1", ..., see KeepDamagedCopy). Until that copy can be written
+  // the store works in memory and writes nothing. A file that exists but cannot be read is left
+  // alone: the store then reads every setting as missing and writes nothing.
   explicit CConfigStore(const std::string& path);
 
   CConfigStore(const CConfigStore&) = delete;
@@ -117,6 +120,8 @@ class CConfigStore {
   CXmlDoc m_doc;
   std::string m_path;
   bool m_loaded = false;
+  // The damaged text of the file, until a copy of it has been kept.
+  std::string m_damagedBytes;
   bool m_msgPopCached = true;
   bool m_reconnectCached = false;
 };

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #ifdef _WIN32
 #include <direct.h>
@@ -12,6 +13,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include "client/store/FileReplace.h"
 
 #ifdef _WIN32
 const char kPathSeparator = '\\';
@@ -120,6 +123,37 @@ FileRead ReadWholeFile(const std::string& path, std::string& bytes) {
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && CommitToDisk(file);
   return std::fclose(file) == 0 && written;
+}
+
+std::string DamagedCopyName(const std::string& path, int number) {
+  std::string name = path + kDamagedSuffix;
+  return number == 0 ? name : name + "." + std::to_string(number);
+}
+
+bool KeepDamagedCopy(const std::string& path, const std::string& bytes) {
+  std::vector<int> taken;
+  for (int number = 0; number < kDamagedCopies; ++number) {
+    struct stat info;
+    if (stat(DamagedCopyName(path, number).c_str(), &info) == 0) taken.push_back(number);
+  }
+  int next = taken.empty() ? 0 : taken.back() + 1;
+  if (next == kDamagedCopies) {
+    // No number left after the newest: the oldest copy goes when all ten are kept, and the rest
+    // move down in order, so that the numbers still tell their age.
+    if (taken.size() == static_cast<size_t>(kDamagedCopies)) {
+      if (std::remove(DamagedCopyName(path, taken.front()).c_str()) != 0) return false;
+      taken.erase(taken.begin());
+    }
+    for (size_t i = 0; i < taken.size(); ++i) {
+      int number = static_cast<int>(i);
+      if (taken[i] == number) continue;
+      if (std::rename(DamagedCopyName(path, taken[i]).c_str(), DamagedCopyName(path, number).c_str()) != 0) {
+        return false;
+      }
+    }
+    next = static_cast<int>(taken.size());
+  }
+  return WriteWholeFile(DamagedCopyName(path, next), bytes);
 }

@@ -34,10 +34,18 @@ enum class FileRead { kRead, kMissing, kUnreadable };
 // Reads a file whole, byte for byte. kMissing when there is no file at the path, kUnreadable when
 // one exists but cannot be read; bytes is empty then.
 FileRead ReadWholeFile(const std::string& path, std::string& bytes);
-// Writes bytes as the whole file, replacing any file there. False when it cannot be created or
-// fully written.
+// Writes bytes as the whole file, replacing any file there, and puts them on the disk. False
+// when it cannot be created or fully written.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
-// Appended to a file's name for the copy of its bytes that is kept before a damaged file (one
-// that does not parse) is rebuilt.
+// Appended to a file's name for the copies of its bytes that are kept before a damaged file (one
+// that does not parse) is rebuilt: "<path>.damaged", then "<path>.damaged.1" to ".damaged.9".
 extern const char kDamagedSuffix[];
+constexpr int kDamagedCopies = 10;
+// The name of copy `number` (0 to 9) of the file at path.
+std::string DamagedCopyName(const std::string& path, int number);
+// Keeps the bytes of a damaged file as a new copy, numbered after the copies kept before, so that
+// no copy is ever written over. When all ten names are taken the oldest copy goes and the others
+// move down one number. False when the copy cannot be written (nothing else changes then, apart
+// from the copies moving down).
+bool KeepDamagedCopy(const std::string& path, const std::string& bytes);

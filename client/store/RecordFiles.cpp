@@ -114,6 +114,8 @@ bool ReadRecords(const std::string& fileName, std::vector<Record>* records) {
 bool WriteNewRecord(const std::string& fileName, const Record& record, int* ordinal = nullptr) {
   if (ordinal != nullptr) *ordinal = 0;
   if (fileName.empty()) return false;
+  // A save cut short must not read as a missing file, which would start the month afresh.
+  CXmlDoc::RecoverInterruptedSave(fileName.c_str());
   std::string bytes;
   FileRead read = ReadWholeFile(fileName, bytes);
   if (read == FileRead::kUnreadable) return false;
@@ -142,7 +144,7 @@ bool WriteNewRecord(const std::string& fileName, const Record& record, int* ordi
   std::vector<Record> salvaged = SalvageRecords(doc);
   records.insert(records.end(), salvaged.begin(), salvaged.end());
   if (ordinal != nullptr) *ordinal = OlderTwins(records, record);
-  if (HasContent(bytes) && !WriteWholeFile(fileName + kDamagedSuffix, bytes)) return false;
+  if (HasContent(bytes) && !KeepDamagedCopy(fileName, bytes)) return false;
   return WriteFreshFile(fileName, records);
 }
 

@@ -13,8 +13,10 @@
 //
 // A month file that exists but is not well formed, or has no "record" root, is rebuilt when a new
 // record goes into it: every "ITEM" that can still be read is kept, in order, behind the new one,
-// and the damaged text (unless it held only blanks) is first copied to the file name followed by
-// ".damaged"; when that copy cannot be written, nothing is written.
+// and the damaged text (unless it held only blanks) is first kept as a numbered copy beside the
+// file (".damaged", ".damaged.1", ..., see KeepDamagedCopy); when that copy cannot be written,
+// nothing is written. What a save cut short left beside a month file is put right before it is
+// read (see CXmlDoc::RecoverInterruptedSave).
 #pragma once
 
 #include <ctime>

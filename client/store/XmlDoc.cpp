@@ -1,13 +1,22 @@
 #include "client/store/XmlDoc.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "client/store/FileReplace.h"
 #include "client/store/XmlText.h"
 
 namespace {
@@ -53,6 +62,32 @@ bool IsWritableAttributeName(const char* name) {
   if (!name || !*name) return false;
   for (const char* p = name; *p; ++p) {
     if (xml::IsSpace(static_cast<unsigned char>(*p)) || std::strchr("\"'<>/=?", *p)) return false;
+  }
+  return true;
+}
+
+// Whether a[0..n) equals b[0..n). The names and the bytes before a value are short, so up to 16
+// of them are compared as two overlapping words without a call.
+inline bool SameBytes(const char* a, const char* b, size_t n) {
+  if (n >= 8) {
+    if (n > 16) return std::memcmp(a, b, n) == 0;
+    uint64_t a0, b0, a1, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&a1, a + n - 8, 8);
+    std::memcpy(&b1, b + n - 8, 8);
+    return a0 == b0 && a1 == b1;
+  }
+  if (n >= 4) {
+    uint32_t a0, b0, a1, b1;
+    std::memcpy(&a0, a, 4);
+    std::memcpy(&b0, b, 4);
+    std::memcpy(&a1, a + n - 4, 4);
+    std::memcpy(&b1, b + n - 4, 4);
+    return a0 == b0 && a1 == b1;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
   }
   return true;
 }
@@ -327,7 +362,7 @@ bool CXmlDoc::SetDocText(const char* text) {
 }
 
 bool CXmlDoc::IndexText(const std::string& kept) {
-  m_cachedRec = 0;
+  DropReadCache();
   m_parent = m_current = m_child = 0;
   m_released = 0;
   m_openTail = -1;
@@ -366,6 +401,11 @@ bool CXmlDoc::LoadFile(const char* path) {
     m_error = SystemErrorText(ENOENT);
     return false;
   }
+  RecoverInterruptedSave(path);
+  return ReadFile(path);
+}
+
+bool CXmlDoc::ReadFile(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (!file) {
     m_error = SystemErrorText(errno);
@@ -409,6 +449,9 @@ bool CXmlDoc::LoadFile(const char* path) {
     bytes = xml::Utf8ToBytes(bytes.data() + front, fileSize);
     front = 0;
   }
+  // The text ends at its first NUL byte, as a text given to SetDocText does.
+  const void* nul = std::memchr(bytes.data() + front, '\0', bytes.size() - front);
+  if (nul) bytes.resize(static_cast<size_t>(static_cast<const char*>(nul) - bytes.data()));
   m_storage.swap(bytes);
   m_front = front;
   return IndexText(BytesText(fileSize));
@@ -416,33 +459,49 @@ bool CXmlDoc::LoadFile(const char* path) {
 
 namespace {
 
-// Puts the finished temporary file in the place of `path`. The C library's rename replaces an
-// existing file on POSIX systems but refuses to on Windows; there the old file is first moved
-// aside and put back if the new one cannot take its place.
-bool ReplaceFile(const std::string& temp, const std::string& path, int* error) {
-  if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
-  *error = errno;
-  std::FILE* existing = std::fopen(path.c_str(), "rb");
-  if (!existing) return false;
-  std::fclose(existing);
-  // Names of the engine's own, so that no file of the user's ("config.xml.bak") is ever touched.
-  std::string aside = path + ".old~";
-  std::remove(aside.c_str());
-  if (std::rename(path.c_str(), aside.c_str()) != 0) {
-    *error = errno;
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    *error = errno;
-    std::rename(aside.c_str(), path.c_str());
-    return false;
-  }
-  std::remove(aside.c_str());
-  *error = 0;
-  return true;
+// Names of the engine's own beside a file, so that no file of the user's ("config.xml.bak") is
+// ever touched: the new text while it is written, and the old file that earlier versions set
+// aside while they swapped the two.
+const char kNewSuffix[] = ".new~";
+const char kOldSuffix[] = ".old~";
+
+// Held while a save's new file exists and while leftovers are cleared away, so that a load never
+// takes the file another document is saving for a leftover.
+std::mutex& SaveLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace
+
+void CXmlDoc::RecoverInterruptedSave(const char* path) {
+  if (!path || !*path) return;
+  std::lock_guard<std::mutex> hold(SaveLock());
+  std::string target = path;
+  std::string fresh = target + kNewSuffix;
+  std::string old = target + kOldSuffix;
+  if (!Exists(target)) {
+    // The newest complete text wins: a new file that parses, else the old file set aside, else
+    // whatever the new file holds, which the caller then treats as damaged.
+    CXmlDoc check;
+    if (Exists(fresh) && check.ReadFile(fresh.c_str())) {
+      ReplaceFileWith(fresh.c_str(), target.c_str());
+    } else if (Exists(old)) {
+      ReplaceFileWith(old.c_str(), target.c_str());
+    } else if (Exists(fresh)) {
+      ReplaceFileWith(fresh.c_str(), target.c_str());
+    }
+  }
+  if (Exists(target)) {
+    std::remove(fresh.c_str());
+    std::remove(old.c_str());
+  }
+}
 
 bool CXmlDoc::SaveFile(const char* path) {
   if (!path || !*path) {
@@ -466,7 +525,10 @@ bool CXmlDoc::SaveFile(const char* path) {
     m_error = SystemErrorText(errno);
     return false;
   }
-  std::string temp = std::string(path) + ".new~";
+  // The new text goes into a file of its own, onto the disk, and then takes the old file's place
+  // in one step: a crash at any moment leaves the old file or the new one.
+  std::lock_guard<std::mutex> hold(SaveLock());
+  std::string temp = std::string(path) + kNewSuffix;
   std::FILE* file = std::fopen(temp.c_str(), "wb");
   if (!file) {
     m_error = SystemErrorText(errno);
@@ -475,9 +537,9 @@ bool CXmlDoc::SaveFile(const char* path) {
   int error = 0;
   errno = 0;
   if (outSize && std::fwrite(out, 1, outSize, file) != outSize) error = errno ? errno : EIO;
-  if (std::fflush(file) != 0 && !error) error = errno ? errno : EIO;
+  if (!CommitToDisk(file) && !error) error = errno ? errno : EIO;
   if (std::fclose(file) != 0 && !error) error = errno ? errno : EIO;
-  if (!error && !ReplaceFile(temp, path, &error) && !error) error = EIO;
+  if (!error) error = ReplaceFileWith(temp.c_str(), path);
   if (error) {
     std::remove(temp.c_str());
     m_error = SystemErrorText(error);
@@ -489,6 +551,7 @@ bool CXmlDoc::SaveFile(const char* path) {
 
 const std::string& CXmlDoc::GetDocText() const {
   if (m_front) {
+    DropReadCache();
     m_storage.erase(0, m_front);
     m_front = 0;
   }
@@ -500,37 +563,49 @@ void CXmlDoc::RewindLevel() {
   m_child = 0;
 }
 
-bool CXmlDoc::FindNext(int x, const char* name, int* found) const {
-  size_t nameLength = name ? std::strlen(name) : 0;
+bool CXmlDoc::FindNext(int x, const char* name, size_t nameLength, int* found) const {
+  if (nameLength == 0) {
+    *found = x;
+    return x != 0;
+  }
   const char* text = Text();
   for (; x; x = m_index[x].next) {
-    if (nameLength == 0) {
-      *found = x;
-      return true;
-    }
     const XmlRecord& r = m_index[x];
-    if (xml::TagNameMatches(text + r.start + 1, text + r.start + r.StartTagLength(), name, nameLength)) {
-      *found = x;
-      return true;
+    const char* tag = text + r.start + 1;
+    size_t tagLength = r.StartTagLength() - 1;
+    // A tag whose first bytes are the name, followed by a byte that ends a name, has that name
+    // when no byte of the name itself ends one. The backslash is left to the full rule, since it
+    // can be the second byte of a double-byte character.
+    if (nameLength < tagLength && tag[nameLength] != '\\' && xml::EndsTagName(tag[nameLength])) {
+      if (SameBytes(tag, name, nameLength)) {
+        bool stop = false;
+        for (size_t i = 0; i < nameLength; ++i) stop |= xml::EndsTagName(name[i]);
+        if (!stop) break;
+      } else if (tag[0] != name[0]) {
+        // A name never begins with a byte that ends one.
+        continue;
+      }
     }
+    if (xml::TagNameMatches(tag, tag + tagLength, name, nameLength)) break;
   }
-  return false;
+  *found = x;
+  return x != 0;
 }
 
-bool CXmlDoc::FindElement(const char* name) {
+bool CXmlDoc::FindElementOf(const char* name, size_t nameLength) {
   int first = m_current ? m_index[m_current].next : m_index[m_parent].firstChild;
   int found;
-  if (!FindNext(first, name, &found)) return false;
+  if (!FindNext(first, name, nameLength, &found)) return false;
   m_current = found;
   m_child = 0;
   return true;
 }
 
-bool CXmlDoc::FindChildElement(const char* name) {
-  if (!m_current && !FindElement(nullptr)) return false;
+bool CXmlDoc::FindChildElementOf(const char* name, size_t nameLength) {
+  if (!m_current && !FindElementOf(nullptr, 0)) return false;
   int first = m_child ? m_index[m_child].next : m_index[m_current].firstChild;
   int found;
-  if (!FindNext(first, name, &found)) return false;
+  if (!FindNext(first, name, nameLength, &found)) return false;
   m_child = found;
   return true;
 }
@@ -565,73 +640,250 @@ size_t CXmlDoc::ScanNameLength(const XmlRecord& r) const {
   return static_cast<size_t>(p - begin);
 }
 
-bool CXmlDoc::AttributeOf(int rec, const char* name, std::string& value) const {
-  value.clear();
-  if (!rec || !name) return false;
-  const char* text = Text();
-  const XmlRecord& r = m_index[rec];
-  // The attributes are read inside the tag only: never past its closing ">" or "/>".
-  size_t start = static_cast<size_t>(r.start) + 1;
-  size_t end = static_cast<size_t>(r.start) + r.StartTagLength() - (IsEmptyTag(r) ? 2 : 1);
-  if (rec != m_cachedRec) {
-    m_reader = xml::AttributeReader(text, start, end);
-    m_cachedCount = 0;
-    m_cachedAll = false;
-    m_cachedRec = rec;
-  }
-  size_t nameLength = std::strlen(name);
-  auto matches = [&](const xml::Attribute& a) {
-    size_t length = a.nameEnd - a.nameBegin;
-    // The first byte settles most comparisons without a call.
-    return (length == 0 || (nameLength > 0 && text[a.nameBegin] == name[0])) &&
-           xml::NameMatches(text + a.nameBegin, length, name, nameLength);
-  };
-  const xml::Attribute* found = nullptr;
-  for (int i = 0; i < m_cachedCount && !found; ++i) {
-    if (matches(m_cached[i])) found = &m_cached[i];
-  }
-  // Read on from where the last lookup stopped; a tag with more attributes than the cache holds
-  // is read on without keeping them.
-  xml::Attribute beyond;
-  while (!found && !m_cachedAll) {
-    xml::Attribute* slot = m_cachedCount < kCachedAttributes ? &m_cached[m_cachedCount] : &beyond;
-    if (!m_reader.Next(slot)) {
-      m_cachedAll = m_cachedCount < kCachedAttributes;
-      if (!m_cachedAll) m_reader = xml::AttributeReader(text, start, end);
-      break;
+void CXmlDoc::DropReadCache() const {
+  m_cachedRec = 0;
+  m_layoutCount = 0;
+  m_steps.clear();
+  m_matched = 0;
+  m_scannedCount = 0;
+  ForgetNames();
+}
+
+void CXmlDoc::ForgetNames() const {
+  for (NameMemo& memo : m_nameMemos) memo.name = nullptr;
+}
+
+void CXmlDoc::StartReading(int rec) const {
+  if (m_cachedRec && (m_scannedCount || m_matched < m_layoutCount)) {
+    // The layout keeps what the element repeated and learns what was scanned after it.
+    if (m_layout.size() < m_matched + m_scannedCount) m_layout.resize(m_matched + m_scannedCount);
+    std::copy(m_scanned.begin(), m_scanned.begin() + static_cast<ptrdiff_t>(m_scannedCount),
+              m_layout.begin() + static_cast<ptrdiff_t>(m_matched));
+    m_layoutCount = m_matched + m_scannedCount;
+    // The steps of reading by the layout's quotes: each value in double quotes, up to the first
+    // that is not, with the number of the quote that closes it among the tag's double quotes.
+    const char* text = Text();
+    m_steps.clear();
+    size_t quotes = 0;
+    for (size_t k = 0; k < m_layoutCount; ++k) {
+      const AttributePlace& a = m_layout[k];
+      size_t prefix = a.value[0] - a.from;
+      if (a.quote != '"' || prefix > 0xFFFF) break;
+      quotes += static_cast<size_t>(std::count(text + a.from, text + a.value[0], '"'));
+      if (quotes >= kMappedBytes) break;
+      m_steps.push_back(LayoutStep{a.from, static_cast<uint16_t>(prefix), static_cast<uint16_t>(quotes)});
+      ++quotes;
     }
-    if (slot != &beyond) ++m_cachedCount;
-    if (matches(*slot)) found = slot;
+    if (m_values.size() < 2 * m_layoutCount) m_values.resize(2 * m_layoutCount);
+    ForgetNames();
   }
-  if (!found) return false;
-  const char* valueText = text + found->valueBegin;
-  size_t valueLength = found->valueEnd - found->valueBegin;
-  if (std::memchr(valueText, '&', valueLength)) {
-    xml::AppendUnescaped(value, valueText, valueLength);
-  } else {
-    value.assign(valueText, valueLength);
+  // The attributes are read inside the tag only: never past its closing ">" or "/>".
+  const XmlRecord& r = m_index[rec];
+  size_t start = static_cast<size_t>(r.start);
+  m_readEnd = start + r.StartTagLength() - (IsEmptyTag(r) ? 2 : 1);
+  m_readFrom = start + 1;
+  m_matched = 0;
+  m_scannedCount = 0;
+  m_readAll = false;
+  m_plainBefore = 0;
+  m_cachedRec = rec;
+  if (m_layoutCount) ReadByLayout();
+}
+
+namespace {
+
+#ifdef __SSE2__
+// One bit for each double quote among the 64 bytes of word w of the tag, none at or beyond its
+// end; the ampersands found are added to *ampersands (bytes past the end may add one that is not
+// there, which only costs a search).
+inline uint64_t QuoteBits(const char* tag, size_t w, size_t length, __m128i* ampersands) {
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i ampersand = _mm_set1_epi8('&');
+  uint64_t bits = 0;
+  for (int c = 0; c < 4; ++c) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tag + (w << 6) + 16 * c));
+    bits |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote))))
+            << (16 * c);
+    *ampersands = _mm_or_si128(*ampersands, _mm_cmpeq_epi8(bytes, ampersand));
   }
+  if ((w + 1) << 6 > length) bits &= (1ull << (length & 63)) - 1;
+  return bits;
+}
+#endif
+
+}  // namespace
+
+void CXmlDoc::ReadByLayout() const {
+  const char* text = Text();
+  const size_t base = m_readFrom;
+  const size_t length = m_readEnd - base;
+  // Offsets from here on count from the tag name.
+  const char* tag = text + base;
+  const AttributePlace* layout = m_layout.data();
+  uint32_t* values = m_values.data();
+  size_t k = 0;
+  size_t from = 0;
+#ifdef __SSE2__
+  // In a short enough tag the double quotes are found as bits, 64 bytes at a time, as far as the
+  // layout reaches. Where the bytes before a value repeat the layout's, so do the quotes among
+  // them, and the quote that closes the value has the same number among the tag's quotes as in
+  // the layout. Each attribute is then checked apart from the others, which keeps the processor
+  // busy.
+  if (!m_steps.empty() && length <= kMappedBytes && base + ((length + 63) & ~size_t(63)) <= TextSize()) {
+    __m128i ampersands = _mm_setzero_si128();
+    uint16_t quotes[kMappedBytes];
+    size_t count = 0;
+    size_t mapped = 0;
+    const LayoutStep* steps = m_steps.data();
+    const size_t stepCount = m_steps.size();
+    const size_t needed = steps[stepCount - 1].closeQuote + 1u;
+    for (; mapped < length && count < needed; mapped += 64) {
+      for (uint64_t bits = QuoteBits(tag, mapped >> 6, length, &ampersands); bits; bits &= bits - 1) {
+        quotes[count++] = static_cast<uint16_t>(mapped + static_cast<size_t>(__builtin_ctzll(bits)));
+      }
+    }
+    if (_mm_movemask_epi8(ampersands) == 0) m_plainBefore = base + (mapped < length ? mapped : length);
+    for (; k < stepCount; ++k) {
+      const LayoutStep& step = steps[k];
+      if (step.closeQuote >= count) break;
+      size_t valueBegin = from + step.prefixLength;
+      if (valueBegin > length || !SameBytes(tag + from, text + step.prefixAt, step.prefixLength)) break;
+      size_t valueEnd = quotes[step.closeQuote];
+      values[2 * k] = static_cast<uint32_t>(base + valueBegin);
+      values[2 * k + 1] = static_cast<uint32_t>(base + valueEnd);
+      from = valueEnd + 1;
+    }
+  } else
+#endif
+  {
+    // The scan of the layout's attribute read exactly the bytes from its start through the
+    // quote that opens its value; where this tag holds the same bytes, the scan finds the same.
+    for (; k < m_layoutCount; ++k) {
+      const AttributePlace& model = layout[k];
+      size_t prefix = model.value[0] - model.from;
+      if (!model.quote || from + prefix > length || !SameBytes(tag + from, text + model.from, prefix)) break;
+      size_t at = from + prefix;
+      size_t valueEnd = static_cast<size_t>(xml::FindByte(tag + at, tag + length, model.quote) - tag);
+      values[2 * k] = static_cast<uint32_t>(base + at);
+      values[2 * k + 1] = static_cast<uint32_t>(base + valueEnd);
+      from = valueEnd < length ? valueEnd + 1 : length;
+    }
+  }
+  m_matched = k;
+  if (k) m_readFrom = base + from;
+}
+
+bool CXmlDoc::ReadNextAttribute() const {
+  if (m_scannedCount == m_scanned.size()) m_scanned.resize(m_scanned.empty() ? 8 : 2 * m_scanned.size());
+  const char* text = Text();
+  size_t from = m_readFrom;
+  // The first attribute is read from the tag name on.
+  if (m_matched + m_scannedCount == 0) m_readFrom = xml::AttributesBegin(text, from, m_readEnd);
+  xml::Attribute attr;
+  if (!xml::NextAttribute(text, &m_readFrom, m_readEnd, &attr)) return false;
+  AttributePlace& a = m_scanned[m_scannedCount++];
+  a.from = static_cast<uint32_t>(from);
+  a.nameOffset = static_cast<uint32_t>(attr.nameBegin - from);
+  a.nameLength = static_cast<uint32_t>(attr.nameEnd - attr.nameBegin);
+  a.value[0] = static_cast<uint32_t>(attr.valueBegin);
+  a.value[1] = static_cast<uint32_t>(attr.valueEnd);
+  a.quote = attr.hasValue && attr.valueBegin != attr.tokenBegin ? text[attr.tokenBegin] : 0;
   return true;
 }
 
-std::string CXmlDoc::GetAttribute(const char* name) const {
-  std::string value;
-  AttributeOf(m_current, name, value);
-  return value;
+namespace {
+
+// The name rule (xml::NameMatches) with the lengths tested first, so that most names are settled
+// without reading them.
+inline bool NameIs(const char* text, uint32_t nameBegin, uint32_t nameLength, const char* name,
+                   size_t length) {
+  if (nameLength > length) return false;
+  if (nameLength < length && !xml::FollowsMatchedName(name[nameLength])) return false;
+  return SameBytes(text + nameBegin, name, nameLength);
 }
 
-bool CXmlDoc::GetAttribute(const char* name, std::string& value) const {
-  return AttributeOf(m_current, name, value);
+}  // namespace
+
+inline const uint32_t* CXmlDoc::FindValue(int rec, const char* name, size_t nameLength) const {
+  if (!rec || !name) return nullptr;
+  if (rec != m_cachedRec) StartReading(rec);
+  // A name asked for before, with the same bytes, is found where it was found then.
+  for (const NameMemo& memo : m_nameMemos) {
+    if (memo.name == name) {
+      if (memo.length == nameLength && memo.slot < m_matched && SameBytes(memo.bytes, name, nameLength)) {
+        return m_values.data() + 2 * memo.slot;
+      }
+      break;
+    }
+  }
+  return SearchValue(name, nameLength);
 }
 
-std::string CXmlDoc::GetChildAttribute(const char* name) const {
-  std::string value;
-  AttributeOf(m_child, name, value);
-  return value;
+const uint32_t* CXmlDoc::SearchValue(const char* name, size_t nameLength) const {
+  // The first attribute of the name is either among those read so far or the first of the name
+  // after them. The names of the attributes the element repeats are the layout's.
+  const char* text = Text();
+  const AttributePlace* layout = m_layout.data();
+  const size_t matched = m_matched;
+  for (size_t k = 0; k < matched; ++k) {
+    const AttributePlace& a = layout[k];
+    if (NameIs(text, a.from + a.nameOffset, a.nameLength, name, nameLength)) {
+      if (nameLength <= sizeof(NameMemo::bytes)) {
+        // One memo for each name, the oldest making room for a new one.
+        NameMemo* memo = nullptr;
+        for (NameMemo& same : m_nameMemos) {
+          if (same.name == name) memo = &same;
+        }
+        if (!memo) {
+          memo = &m_nameMemos[m_nextMemo];
+          m_nextMemo = (m_nextMemo + 1) % kNameMemos;
+        }
+        memo->name = name;
+        memo->length = nameLength;
+        std::memcpy(memo->bytes, name, nameLength);
+        memo->slot = k;
+      }
+      return m_values.data() + 2 * k;
+    }
+  }
+  return FindScanned(name, nameLength);
 }
 
-bool CXmlDoc::GetChildAttribute(const char* name, std::string& value) const {
-  return AttributeOf(m_child, name, value);
+const uint32_t* CXmlDoc::FindScanned(const char* name, size_t nameLength) const {
+  const char* text = Text();
+  for (size_t i = 0;; ++i) {
+    if (i == m_scannedCount) {
+      if (m_readAll) return nullptr;
+      if (!ReadNextAttribute()) {
+        m_readAll = true;
+        return nullptr;
+      }
+    }
+    const AttributePlace& a = m_scanned[i];
+    if (NameIs(text, a.from + a.nameOffset, a.nameLength, name, nameLength)) return a.value;
+  }
+}
+
+std::string CXmlDoc::AttributeValue(int rec, const char* name, size_t nameLength) const {
+  const uint32_t* value = FindValue(rec, name, nameLength);
+  if (!value) return std::string();
+  const char* text = Text() + value[0];
+  size_t length = value[1] - value[0];
+  return value[1] <= m_plainBefore ? std::string(text, length) : xml::Unescaped(text, length);
+}
+
+bool CXmlDoc::CopyAttributeValue(int rec, const char* name, size_t nameLength, std::string& out) const {
+  out.clear();
+  const uint32_t* value = FindValue(rec, name, nameLength);
+  if (!value) return false;
+  const char* text = Text() + value[0];
+  size_t length = value[1] - value[0];
+  if (value[1] > m_plainBefore && std::memchr(text, '&', length)) {
+    xml::AppendUnescaped(out, text, length);
+  } else {
+    out.assign(text, length);
+  }
+  return true;
 }
 
 std::string CXmlDoc::TextOf(int rec) const {
@@ -656,7 +908,7 @@ bool CXmlDoc::FitsText(size_t oldLength, size_t newLength) const {
 }
 
 void CXmlDoc::Splice(size_t pos, size_t oldLength, const std::string& with, int self) {
-  m_cachedRec = 0;
+  DropReadCache();
   size_t size = TextSize();
   size_t newSize = size - oldLength + with.size();
   size_t growth = with.size() > oldLength ? with.size() - oldLength : 0;

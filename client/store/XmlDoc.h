@@ -28,7 +28,10 @@
 // A document is used by one thread at a time, reads included (they share a small lookup cache).
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "client/store/XmlIndex.h"
 #include "client/store/XmlText.h"
@@ -41,46 +44,68 @@ class CXmlDoc {
   CXmlDoc(const CXmlDoc&) = delete;
   CXmlDoc& operator=(const CXmlDoc&) = delete;
 
+  // A text ends at its first NUL byte, whether it is set or loaded: SetDocText takes a C string,
+  // and LoadFile drops what follows a NUL byte in the file (after the UTF-8 conversion, which can
+  // make one). So SetDocText(GetDocText().c_str()) always gives back the same document.
+
   // Replaces the text (null means empty), indexes it and resets every position. Returns true when
   // the text is well formed: one root element, every element ended, no bad node. A text that is not
   // well formed is still indexed as far as it goes; GetError() says what went wrong.
   bool SetDocText(const char* text);
 
-  // Reads the file whole and indexes it as SetDocText does. A text without encoding declaration, or
+  // Puts right what a save cut short left beside the file (RecoverInterruptedSave), then reads the
+  // file whole and indexes it as SetDocText does. A text without encoding declaration, or
   // one that declares UTF-8, is converted from UTF-8 first (each character to the byte of its
   // code, "?" above 0xFF). GetError() then begins with "<n> bytes" (the file's size). False when
   // the file cannot be opened or read (the previous document stays, GetError() holds the system's
   // message) or the text is not well formed.
   bool LoadFile(const char* path);
 
-  // Writes the text (converted to UTF-8 under the same rule as LoadFile) through a temporary file
-  // beside it ("<path>.new~"; on Windows the old file is moved to "<path>.old~" for the moment of
-  // the swap). The file is replaced only when every byte has been written; on any failure the old
-  // file stays as it was. True with GetError() "<n> bytes" (the bytes written); false with the
-  // system's message when the file cannot be created, written or replaced.
+  // Writes the text (converted to UTF-8 under the same rule as LoadFile) into a file of its own
+  // beside the target ("<path>.new~"), puts it on the disk, and then puts it in the target's place
+  // in one step, so that a crash or power cut at any moment leaves either the old file or the new
+  // one. On any failure the old file stays as it was. True with GetError() "<n> bytes" (the bytes
+  // written); false with the system's message when the file cannot be created, written or
+  // replaced. Saves and the putting right below share one lock in the program, so that no load
+  // takes the new file of a save in progress for a leftover.
   bool SaveFile(const char* path);
+
+  // Puts right what a save cut short left beside a file. When the file is missing, the newest
+  // complete text takes its place: "<path>.new~" when it parses, else "<path>.old~" (the old file
+  // that earlier versions set aside while they swapped the two), else a "<path>.new~" that does not
+  // parse, which then reads as a damaged file. When the file is there, both are removed. LoadFile
+  // does this first; callers that look at the file before loading it call it themselves.
+  static void RecoverInterruptedSave(const char* path);
 
   // Back to before the first element of the current level; the parent stays.
   void RewindLevel();
 
   // From the element after the current one (or the first of the level), finds the next element of
   // that name (any element when the name is null or empty) and makes it current.
-  bool FindElement(const char* name = nullptr);
+  bool FindElement(const char* name = nullptr) { return FindElementOf(name, Length(name)); }
   // Finds the next child of that name under the current element and makes it the child. When there
   // is no current element it first finds one (as FindElement()), which stays found even when no
   // child matches.
-  bool FindChildElement(const char* name = nullptr);
+  bool FindChildElement(const char* name = nullptr) { return FindChildElementOf(name, Length(name)); }
   // Steps into the current element (its child becomes current) and back out.
   bool EnterElement();
   bool LeaveElement();
 
-  // Attribute values, entities decoded; empty when there is no such element or attribute.
-  std::string GetAttribute(const char* name) const;
-  std::string GetChildAttribute(const char* name) const;
+  // Attribute values, entities decoded; empty when there is no such element or attribute (or
+  // the name is null). Several attributes are found in any order of calls; where a tag holds a
+  // name twice, the first counts.
+  std::string GetAttribute(const char* name) const { return AttributeValue(m_current, name, Length(name)); }
+  std::string GetChildAttribute(const char* name) const {
+    return AttributeValue(m_child, name, Length(name));
+  }
   // The same into a string the caller keeps, so that reading many records reuses its buffer.
   // True when the attribute exists (value then holds it), false otherwise (value empty).
-  bool GetAttribute(const char* name, std::string& value) const;
-  bool GetChildAttribute(const char* name, std::string& value) const;
+  bool GetAttribute(const char* name, std::string& value) const {
+    return CopyAttributeValue(m_current, name, Length(name), value);
+  }
+  bool GetChildAttribute(const char* name, std::string& value) const {
+    return CopyAttributeValue(m_child, name, Length(name), value);
+  }
   // Replaces the attribute's value (a null value is empty), or appends the attribute after the
   // last one. False when there is no current element, when the name is empty or holds whitespace,
   // a quote or one of < > / = ?, or when the start tag would grow to 4 MiB or change its extent.
@@ -126,15 +151,18 @@ class CXmlDoc {
 
   class Parser;
 
+  // LoadFile without putting right what a save left.
+  bool ReadFile(const char* path);
   // The new text is indexed afresh; `kept` is the message that goes in front of its errors.
   bool IndexText(const std::string& kept);
   int LevelUnder(int parent) const;
 
-  bool AttributeOf(int rec, const char* name, std::string& value) const;
   std::string TextOf(int rec) const;
   bool IsEmptyTag(const XmlRecord& r) const;
   size_t ScanNameLength(const XmlRecord& r) const;
-  bool FindNext(int first, const char* name, int* found) const;
+  bool FindElementOf(const char* name, size_t nameLength);
+  bool FindChildElementOf(const char* name, size_t nameLength);
+  bool FindNext(int first, const char* name, size_t nameLength, int* found) const;
   size_t SkipSpaceToTag(size_t pos) const;
 
   void LinkFirst(int rec, int parent);
@@ -169,13 +197,71 @@ class CXmlDoc {
   long long m_openTail = -1;
   CXmlIndex m_index;
 
+  // Where an attribute stands in a start tag: where reading it began (at the tag name for the
+  // first attribute), its name (from there), its value, the quote around the value (0 for an
+  // unquoted value or none).
+  struct AttributePlace {
+    uint32_t from;
+    uint32_t nameOffset;
+    uint32_t nameLength;
+    uint32_t value[2];  // begin and end
+    char quote;
+  };
+  // Reading one attribute by the layout: the bytes before its value (in the layout's element),
+  // and the number of the double quote that closes the value among the tag's double quotes.
+  struct LayoutStep {
+    uint32_t prefixAt;
+    uint16_t prefixLength;
+    uint16_t closeQuote;
+  };
+  // The name's length, counted where the call is written, so that a literal name costs nothing.
+  static size_t Length(const char* name) { return name ? std::strlen(name) : 0; }
+  // Where the value of the element's first attribute of that name begins and ends; null when
+  // there is none.
+  const uint32_t* FindValue(int rec, const char* name, size_t nameLength) const;
+  const uint32_t* SearchValue(const char* name, size_t nameLength) const;
+  const uint32_t* FindScanned(const char* name, size_t nameLength) const;
+  std::string AttributeValue(int rec, const char* name, size_t nameLength) const;
+  bool CopyAttributeValue(int rec, const char* name, size_t nameLength, std::string& value) const;
+  void StartReading(int rec) const;
+  static constexpr size_t kMappedBytes = 256;
+  void ReadByLayout() const;
+  // Reads the next attribute of the element the scanning way; false after the last.
+  bool ReadNextAttribute() const;
+  void DropReadCache() const;
+  void ForgetNames() const;
+
   // The attributes of the element read last, so that reading several of them scans its start tag
-  // once: those read so far, and the reader that goes on from there. Any change of the text drops
-  // it.
-  static constexpr int kCachedAttributes = 16;
-  mutable xml::AttributeReader m_reader;
+  // once, and a layout learnt from the elements read before: where a tag repeats the bytes from
+  // each attribute's start through the quote that opens its value (as the records of a month
+  // file do), the scan would find the same name and value start, so only the closing quote is
+  // looked for.
+  //   m_layout[0..m_layoutCount): the places of attributes of earlier elements, in tag order;
+  //   m_matched: how many of them the element repeats (their value ends are in m_values);
+  //   m_scanned: the attributes read after those the scanning way, which the layout learns when
+  //   reading moves on to another element.
+  // Offsets count from the start of the text; any change of the text drops all of it.
   mutable int m_cachedRec = 0;
-  mutable int m_cachedCount = 0;
-  mutable bool m_cachedAll = false;
-  mutable xml::Attribute m_cached[kCachedAttributes];
+  mutable size_t m_readFrom = 0;
+  mutable size_t m_readEnd = 0;
+  mutable bool m_readAll = false;
+  mutable size_t m_plainBefore = 0;  // values that end before this offset hold no "&"
+  mutable size_t m_layoutCount = 0;
+  mutable std::vector<AttributePlace> m_layout;
+  mutable std::vector<LayoutStep> m_steps;
+  mutable size_t m_matched = 0;
+  mutable std::vector<uint32_t> m_values;
+  mutable size_t m_scannedCount = 0;
+  mutable std::vector<AttributePlace> m_scanned;
+  // The layout's attributes found for the names asked for last: a name with the same bytes is
+  // found in the same place while the layout stays.
+  struct NameMemo {
+    const char* name;
+    size_t length;
+    char bytes[16];
+    size_t slot;
+  };
+  static constexpr size_t kNameMemos = 4;
+  mutable NameMemo m_nameMemos[kNameMemos] = {};
+  mutable size_t m_nextMemo = 0;
 };

@@ -1,5 +1,6 @@
 #include "client/store/XmlText.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace xml {
@@ -9,22 +10,8 @@ namespace {
 // Bytes that interrupt the run of ordinary characters inside a tag: "=" (a value may follow) and
 // ">" (the tag may end). Scanning byte by byte is safe in GBK here, because no delimiter of the
 // markup is a trail byte (see CharLength).
-struct ByteTable {
-  bool stop[256];
-  constexpr ByteTable(const char* bytes) : stop() {
-    for (const char* p = bytes; *p; ++p) stop[static_cast<unsigned char>(*p)] = true;
-  }
-  constexpr ByteTable(const char* bytes, bool space) : ByteTable(bytes) {
-    if (space) {
-      for (unsigned char c : {' ', '\t', '\n', '\r'}) stop[c] = true;
-    }
-  }
-  bool operator[](char c) const { return stop[static_cast<unsigned char>(c)]; }
-};
-
 constexpr ByteTable kTagStops("=>");
 constexpr ByteTable kScanNameStops("/>", true);
-constexpr ByteTable kTagNameStops("<>=\\/?!", true);
 constexpr ByteTable kAttrNameStops("=>/?", true);
 constexpr ByteTable kAttrValueStops(">", true);
 
@@ -295,18 +282,21 @@ const char* TagNameEnd(const char* name, const char* end) {
   return p;
 }
 
-AttributeReader::AttributeReader(const char* text, size_t nameStart, size_t end)
-    : m_text(text), m_end(text + end), m_p(TagNameEnd(SkipSpace(text + nameStart, text + end), text + end)) {}
+size_t AttributesBegin(const char* text, size_t nameStart, size_t endOffset) {
+  const char* end = text + endOffset;
+  return static_cast<size_t>(TagNameEnd(SkipSpace(text + nameStart, end), end) - text);
+}
 
-bool AttributeReader::Next(Attribute* attr) {
+bool NextAttribute(const char* text, size_t* pos, size_t endOffset, Attribute* attr) {
   // The tag's own text ends on its ">", the "/" of "/>" or the "?" of "?>": none of them is
-  // whitespace or part of a name, so these two scans stop there without a bound check.
-  const char* p = m_p;
+  // whitespace or part of a name, so these scans stop there without a bound check.
+  const char* end = text + endOffset;
+  const char* p = text + *pos;
   while (IsSpace(static_cast<unsigned char>(*p))) ++p;
-  if (p >= m_end || *p == '/' || *p == '>' || *p == '?') return false;
+  if (p >= end || *p == '/' || *p == '>' || *p == '?') return false;
   const char* nameBegin = p;
   if (IsQuote(*p)) {
-    p = SkipQuoted(p, m_end);
+    p = SkipQuoted(p, end);
   } else {
     while (!kAttrNameStops[*p]) ++p;
   }
@@ -317,42 +307,41 @@ bool AttributeReader::Next(Attribute* attr) {
   bool hasValue = false;
   const char* afterName = p;
   while (IsSpace(static_cast<unsigned char>(*afterName))) ++afterName;
-  if (afterName < m_end && *afterName == '=') {
+  if (afterName < end && *afterName == '=') {
     hasValue = true;
-    token = SkipSpace(afterName + 1, m_end);
-    if (token < m_end && IsQuote(*token)) {
-      const char* close =
-          static_cast<const char*>(std::memchr(token + 1, *token, static_cast<size_t>(m_end - token - 1)));
+    token = afterName + 1;
+    while (IsSpace(static_cast<unsigned char>(*token))) ++token;
+    if (token < end && IsQuote(*token)) {
       value = token + 1;
-      valueEnd = close ? close : m_end;
-      p = close ? close + 1 : m_end;
+      valueEnd = FindByte(value, end, *token);
+      p = valueEnd < end ? valueEnd + 1 : end;
     } else {
-      p = SkipUntil(token, m_end, kAttrValueStops);
+      p = SkipUntil(token, end, kAttrValueStops);
       value = token;
       valueEnd = p;
     }
   }
   // An attribute without "=" has its own name as value.
-  attr->nameBegin = static_cast<size_t>(nameBegin - m_text);
-  attr->nameEnd = static_cast<size_t>(nameEnd - m_text);
+  attr->nameBegin = static_cast<size_t>(nameBegin - text);
+  attr->nameEnd = static_cast<size_t>(nameEnd - text);
   attr->hasValue = hasValue;
-  attr->tokenBegin = static_cast<size_t>(token - m_text);
-  attr->tokenEnd = static_cast<size_t>(p - m_text);
-  attr->valueBegin = static_cast<size_t>(value - m_text);
-  attr->valueEnd = static_cast<size_t>(valueEnd - m_text);
-  m_p = p;
+  attr->tokenBegin = static_cast<size_t>(token - text);
+  attr->tokenEnd = static_cast<size_t>(p - text);
+  attr->valueBegin = static_cast<size_t>(value - text);
+  attr->valueEnd = static_cast<size_t>(valueEnd - text);
+  *pos = static_cast<size_t>(p - text);
   return true;
 }
 
 bool FindAttribute(const char* text, size_t nameStart, size_t endOffset, const char* requested,
                    size_t requestedLength, Attribute* found, size_t* appendAt) {
-  AttributeReader reader(text, nameStart, endOffset);
+  size_t pos = AttributesBegin(text, nameStart, endOffset);
   bool matched = false;
-  while (!matched && reader.Next(found)) {
+  while (!matched && NextAttribute(text, &pos, endOffset, found)) {
     matched =
         NameMatches(text + found->nameBegin, found->nameEnd - found->nameBegin, requested, requestedLength);
   }
-  *appendAt = reader.Position();
+  *appendAt = pos;
   return matched;
 }
 

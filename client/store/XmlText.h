@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace xml {
@@ -68,6 +70,11 @@ Node ScanNode(const char* text, size_t pos, size_t end);
 // The message of an error node: "Incorrect %s at offset %d" or "%s at offset %d unterminated".
 std::string NodeErrorText(const Node& node);
 
+// Whether a requested name may go on with this byte after the part that matches a name.
+inline bool FollowsMatchedName(char c) {
+  return c == ' ' || c == '=' || c == '/' || c == '[' || c == ']';
+}
+
 // Whether the name text[0..length) matches the requested name: the requested name's first
 // `length` bytes equal it and its next byte is its end or one of space, "=", "/", "[", "]".
 inline bool NameMatches(const char* name, size_t length, const char* requested, size_t requestedLength) {
@@ -75,9 +82,28 @@ inline bool NameMatches(const char* name, size_t length, const char* requested, 
   for (size_t i = 0; i < length; ++i) {
     if (name[i] != requested[i]) return false;
   }
-  if (requestedLength == length) return true;
-  char next = requested[length];
-  return next == ' ' || next == '=' || next == '/' || next == '[' || next == ']';
+  return requestedLength == length || FollowsMatchedName(requested[length]);
+}
+
+// A set of bytes, for scans that stop at any of them.
+struct ByteTable {
+  bool stop[256];
+  constexpr ByteTable(const char* bytes) : stop() {
+    for (const char* p = bytes; *p; ++p) stop[static_cast<unsigned char>(*p)] = true;
+  }
+  constexpr ByteTable(const char* bytes, bool space) : ByteTable(bytes) {
+    if (space) {
+      for (unsigned char c : {' ', '\t', '\n', '\r'}) stop[c] = true;
+    }
+  }
+  bool operator[](char c) const { return stop[static_cast<unsigned char>(c)]; }
+};
+
+// The bytes that end an element name: whitespace, "<", ">", "=", backslash, "/", "?", "!".
+inline constexpr ByteTable kTagNameStops("<>=\\/?!", true);
+
+inline bool EndsTagName(char c) {
+  return kTagNameStops[c];
 }
 
 // Whether the element name that begins after whitespace at `tag` (before `end`) matches the
@@ -88,7 +114,7 @@ bool TagNameMatches(const char* tag, const char* end, const char* requested, siz
 // whitespace, "<", ">", "=", backslash, "/", "?", "!".
 const char* TagNameEnd(const char* name, const char* end);
 
-// One attribute of a start tag, as offsets into the text (filled in by AttributeReader::Next).
+// One attribute of a start tag, as offsets into the text (filled in by NextAttribute).
 struct Attribute {
   size_t nameBegin, nameEnd;
   bool hasValue;                // written with "="
@@ -96,25 +122,37 @@ struct Attribute {
   size_t valueBegin, valueEnd;  // the value inside its quotes
 };
 
-// Reads the attributes of the tag whose name begins at text[nameStart], one by one; the tag's own
-// text runs up to `end`, which excludes its closing ">" (or "/>").
-class AttributeReader {
- public:
-  AttributeReader() : m_text(nullptr), m_end(nullptr), m_p(nullptr) {}
-  AttributeReader(const char* text, size_t nameStart, size_t end);
-  // The next attribute; false after the last.
-  bool Next(Attribute* attr);
-  // The end of the last attribute read, or of the tag name: where a new attribute goes.
-  size_t Position() const { return static_cast<size_t>(m_p - m_text); }
+// The first byte `c` in [p, end), or end. Attribute values are short, so a call to memchr costs
+// more than it saves; eight bytes are tested at a time instead.
+inline const char* FindByte(const char* p, const char* end, char c) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  const uint64_t ones = 0x0101010101010101ull;
+  const uint64_t highs = 0x8080808080808080ull;
+  const uint64_t pattern = ones * static_cast<unsigned char>(c);
+  while (end - p >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof(word));
+    uint64_t x = word ^ pattern;
+    // The lowest byte flagged is the first match; flags above it may be false.
+    uint64_t hits = (x - ones) & ~x & highs;
+    if (hits) return p + (__builtin_ctzll(hits) >> 3);
+    p += 8;
+  }
+#endif
+  while (p < end && *p != c) ++p;
+  return p;
+}
 
- private:
-  const char* m_text;
-  const char* m_end;
-  const char* m_p;
-};
+// Where the attributes of a tag begin: after its name, which begins at text[nameStart] or after
+// whitespace there. The tag's attributes end at text[end]: its closing ">", the "/" of "/>" or
+// the "?" of "?>".
+size_t AttributesBegin(const char* text, size_t nameStart, size_t end);
+// Reads the attribute at text[*pos] (whitespace before it skipped) and moves *pos past it. False,
+// with *pos unchanged, when the tag has no more attributes.
+bool NextAttribute(const char* text, size_t* pos, size_t end, Attribute* attr);
 
 // The first attribute of that tag whose name matches `requested` (NameMatches). *appendAt
-// receives the reader's position after the last attribute read.
+// receives the position after the last attribute read: where a new attribute goes.
 bool FindAttribute(const char* text, size_t nameStart, size_t end, const char* requested,
                    size_t requestedLength, Attribute* found, size_t* appendAt);
 

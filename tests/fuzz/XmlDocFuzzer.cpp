@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the XML engine: the index must stay sound, every element must be
-// reachable through the cursor, and after each edit the index must equal the index of the edited
-// text built afresh. The byte-valued UTF-8 conversion must round-trip any bytes.
+// reachable through the cursor, every read must agree with the reference reader of the text, and
+// after each edit the index must equal the index of the edited text built afresh and the reads
+// must agree again. The byte-valued UTF-8 conversion must round-trip any bytes.
 //
 // Input: the first byte gives the number of steps (low 4 bits), two bytes per step follow, and
 // the rest is the document text.
@@ -13,6 +14,7 @@
 #include "client/store/XmlText.h"
 #include "tests/store/XmlDocProbe.h"
 #include "tests/store/XmlEditScript.h"
+#include "tests/store/XmlReference.h"
 
 namespace {
 
@@ -36,11 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CXmlDoc doc;
   doc.SetDocText(text.c_str());
   Require(CXmlDocProbe::Check(doc), text);
+  Require(xmlref::CompareReads(doc, static_cast<uint32_t>(size)), text);
   if (xmlscript::WalkAll(doc) != CXmlDocProbe::ElementCount(doc)) Require("walk missed elements", text);
   for (size_t i = 0; i < steps; ++i) {
     if (!xmlscript::Step(doc, data[1 + 2 * i], data[2 + 2 * i])) continue;
     Require(CXmlDocProbe::Check(doc), text);
     Require(CXmlDocProbe::SameAsFreshIndex(doc), text);
+    Require(xmlref::CompareReads(doc, static_cast<uint32_t>(i)), text);
   }
 
   std::string utf8 = xml::BytesToUtf8(text.data(), text.size());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -568,6 +569,82 @@ TEST_F(ConfigStoreTest, DamageAfterTheRootLosesNothing) {
   EXPECT_EQ(Bytes(), good);
   EXPECT_EQ(ReadBytes(Backup()), good + "<junk>");
   EXPECT_TRUE(store.GetStartUp());
+}
+
+// A save cut short at any step (each state it can leave on disk) starts the client with the last
+// good settings, never the defaults, and leaves nothing behind.
+TEST_F(ConfigStoreTest, ASaveCutShortAtAnyStepKeepsTheLastGoodSettings) {
+  const std::string old =
+      ConfigFile(Replaced(kSettingLines, Setting("StartUp", "0"), Setting("StartUp", "1")));
+  const std::string saved = Replaced(old, Setting("RedialTimegrap", "5"), Setting("RedialTimegrap", "90"));
+  const std::string cut = saved.substr(0, saved.size() / 2);
+  const struct {
+    const std::string* file;
+    const std::string* fresh;  // "config.xml.new~"
+    const std::string* aside;  // "config.xml.old~", as earlier versions left it
+    const char* gap;
+  } cases[] = {
+      {&old, &cut, nullptr, "5秒"},     {&old, &saved, nullptr, "5秒"}, {nullptr, &saved, nullptr, "1分钟"},
+      {nullptr, &saved, &old, "1分钟"}, {nullptr, &cut, &old, "5秒"},   {nullptr, nullptr, &old, "5秒"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file ? "config.xml " : "") +
+                 (c.fresh == &cut ? "cut "
+                  : c.fresh       ? "new "
+                                  : "") +
+                 (c.aside ? "old~" : ""));
+    std::remove(Path().c_str());
+    if (c.file) WriteBytes(Path(), *c.file);
+    if (c.fresh) WriteBytes(Path() + ".new~", *c.fresh);
+    if (c.aside) WriteBytes(Path() + ".old~", *c.aside);
+    CConfigStore store(Path());
+    EXPECT_TRUE(store.GetStartUp());
+    EXPECT_EQ(store.GetRedialTimegrapText(), c.gap);
+    EXPECT_FALSE(FileExists(Path() + ".new~"));
+    EXPECT_FALSE(FileExists(Path() + ".old~"));
+    EXPECT_FALSE(FileExists(Backup()));
+    store.SetMsgPop(false);
+    CConfigStore reread(Path());
+    EXPECT_TRUE(reread.GetStartUp());
+    EXPECT_FALSE(reread.GetMsgPop());
+  }
+}
+
+// Every damage keeps a copy of its own, the ten newest are kept, and nothing is written over a
+// damaged file before its copy is.
+TEST_F(ConfigStoreTest, DamagedCopiesAreNumberedAndNeverWrittenOver) {
+  auto damaged = [](int i) {
+    return std::string(Declaration()) + "<CONFIG>\r\n<StartUp>" + std::to_string(i);
+  };
+  for (int i = 0; i < 12; ++i) {
+    WriteBytes(Path(), damaged(i));
+    CConfigStore store(Path());
+  }
+  for (int n = 0; n < kDamagedCopies; ++n)
+    EXPECT_EQ(ReadBytes(DamagedCopyName(Path(), n)), damaged(n + 2)) << n;
+  EXPECT_FALSE(FileExists(Path() + kDamagedSuffix + ".10"));
+
+  // Copies that cannot go (folders that are not empty) leave no room for another: the damaged
+  // file stays as it is, the settings that could be read work in memory, and the first save after
+  // room is made keeps the copy and writes the rebuilt file.
+  for (int n = 0; n < kDamagedCopies; ++n) {
+    std::remove(DamagedCopyName(Path(), n).c_str());
+    std::filesystem::create_directories(DamagedCopyName(Path(), n));
+    WriteBytes(DamagedCopyName(Path(), n) + kPathSeparator + "x", "x");
+  }
+  const std::string bytes = damaged(1).substr(0, damaged(1).size() - 1) + "1</StartUp>\r\n";
+  WriteBytes(Path(), bytes);
+  CConfigStore store(Path());
+  EXPECT_TRUE(store.GetStartUp());
+  store.SetReconnect(true);
+  EXPECT_EQ(Bytes(), bytes);
+  std::filesystem::remove_all(DamagedCopyName(Path(), 0));
+  store.SetReconnect(true);
+  EXPECT_TRUE(WellFormed(Path()));
+  EXPECT_EQ(ReadBytes(DamagedCopyName(Path(), 9)), bytes);
+  CConfigStore reread(Path());
+  EXPECT_TRUE(reread.GetStartUp());
+  EXPECT_TRUE(reread.GetReconnect());
 }
 
 // The user-interface thread saves users while the connection watcher reads the redial policy.

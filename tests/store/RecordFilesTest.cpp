@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <process.h>
+#endif
+
 #include "client/store/ProgramFolder.h"
 #include "client/store/XmlDoc.h"
 #include "tests/store/StoreTestSupport.h"
@@ -294,6 +298,32 @@ TEST_F(RecordFilesTest, ANewRecordRebuildsADamagedFileKeepingWhatCanBeRead) {
   }
 }
 
+// A month file whose save was cut short is never started afresh, what such a save leaves is gone
+// at the next read, and every damage keeps a copy of its own.
+TEST_F(RecordFilesTest, ASaveCutShortNeverStartsTheMonthAfresh) {
+  const std::string alice =
+      Item("alice", "2009-03-01 08:00:00", "2009-03-01 09:00:00", "", "正常断开", "1", "2");
+  WriteBytes(March() + ".new~", RecordFile(alice));
+  ConnectionRecordId carol = OpenConnectionRecord(m_folder.Path(), Local(2009, 3, 5, 8, 0, 0), "carol", "");
+  EXPECT_EQ(ReadBytes(March()), RecordFile(OpenItem("carol", "2009-03-05 08:00:00", "") + alice));
+  EXPECT_FALSE(FileExists(March() + ".new~"));
+
+  WriteBytes(March() + ".new~", RecordFile(alice).substr(0, 60) + std::string(1 << 20, 'x'));
+  EXPECT_TRUE(CloseConnectionRecord(m_folder.Path(), Local(2009, 3, 5, 9, 0, 0), ConnectionEnd::kLost, "", "",
+                                    carol));
+  EXPECT_FALSE(FileExists(March() + ".new~"));
+  EXPECT_EQ(ReadBytes(March()),
+            RecordFile(Item("carol", "2009-03-05 08:00:00", "2009-03-05 09:00:00", "", "非法断开", "", "") +
+                       alice));
+
+  for (const char* damage : {"garbage 1", "garbage 2"}) {
+    WriteBytes(March(), damage);
+    EXPECT_TRUE(AddRecordByHand(m_folder.Path(), "dan", "2009-03-07 10:00:00", "", "", "", ""));
+  }
+  EXPECT_EQ(ReadBytes(DamagedCopyName(March(), 0)), "garbage 1");
+  EXPECT_EQ(ReadBytes(DamagedCopyName(March(), 1)), "garbage 2");
+}
+
 TEST_F(RecordFilesTest, AnotherRecordGoesInFrontOfAFileWrittenByAnEarlierVersion) {
   // Indented, LF line ends, attributes in another order and quoting: read and extended as it is.
   const std::string old =
@@ -326,6 +356,27 @@ TEST(ProgramFolderTest, FoldersBesideTheProgram) {
   EXPECT_TRUE(FileExists(folder + "store_tests"));
 #endif
 }
+
+#ifdef _WIN32
+// In code page 936 the second byte of a double-byte character can be 0x5C, the backslash: the
+// program folder is cut after the last real backslash, never inside such a character, be it in
+// the program's name or in its folder's.
+TEST(ProgramFolderTest, ABackslashInsideACharacterIsNoSeparator) {
+  TempFolder temp;
+  const std::string folder = temp.Path() +
+                             "\\a\x81\x5c"
+                             "b\\";
+  const std::string program = folder + "p\x81\x5c.exe";
+  ASSERT_TRUE(MakeFolder(folder.substr(0, folder.size() - 1)));
+  std::string probe;
+  ASSERT_EQ(ReadWholeFile(ProgramFolder() + "program_folder_probe.exe", probe), FileRead::kRead);
+  ASSERT_TRUE(WriteWholeFile(program, probe));
+  EXPECT_EQ(_spawnl(_P_WAIT, program.c_str(), "p.exe", nullptr), 0);
+  std::string found;
+  EXPECT_EQ(ReadWholeFile(folder + "folder.txt", found), FileRead::kRead);
+  EXPECT_EQ(found, folder);
+}
+#endif
 
 TEST(ProgramFolderTest, MakeRecordFolderCreatesBothLevels) {
   TempFolder temp;

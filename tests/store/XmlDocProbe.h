@@ -130,6 +130,22 @@ class CXmlDocProbe {
     return "edited:\n" + edited + "indexed afresh:\n" + indexed;
   }
 
+  // The engine's text as it stands, without closing the room in front of it.
+  static std::string Text(const CXmlDoc& doc) { return std::string(doc.Text(), doc.TextSize()); }
+  // Where the current element begins in the text; -1 when there is none.
+  static int CurrentStart(const CXmlDoc& doc) {
+    return doc.m_current ? doc.m_index[doc.m_current].start : -1;
+  }
+  struct Cursor {
+    int parent, current, child;
+  };
+  static Cursor SaveCursor(const CXmlDoc& doc) { return Cursor{doc.m_parent, doc.m_current, doc.m_child}; }
+  static void RestoreCursor(CXmlDoc& doc, const Cursor& cursor) {
+    doc.m_parent = cursor.parent;
+    doc.m_current = cursor.current;
+    doc.m_child = cursor.child;
+  }
+
   static size_t ElementCount(const CXmlDoc& doc) {
     size_t count = 0;
     Walk(doc, [&](int, int) { return ++count > 0; });

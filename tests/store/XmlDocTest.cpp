@@ -1,7 +1,11 @@
 // Indexing, navigation, reading and the exact layout of every edit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "client/store/XmlDoc.h"
 #include "tests/store/XmlDocProbe.h"
@@ -235,6 +239,80 @@ TEST(XmlDocRead, Attributes) {
     }
     EXPECT_EQ(doc.GetAttribute(c.name), c.value);
   }
+}
+
+// Any number of attributes, read in any order, give the first of each name; so do elements that
+// repeat a tag's layout with other values, and reads after the text has moved.
+TEST(XmlDocRead, AttributesInAnyOrderAndNumber) {
+  std::mt19937 rng(12);
+  for (int count : {1, 17, 40, 200}) {
+    SCOPED_TRACE(count);
+    // Three elements of one layout with values of other lengths; every fifth name comes again
+    // later in the tag, with a value that must never be read.
+    std::vector<std::vector<std::pair<std::string, std::string>>> expected(3);
+    std::string text = "<r>";
+    for (int e = 0; e < 3; ++e) {
+      std::string tag = "<e";
+      for (int i = 0; i < count; ++i) {
+        std::string value =
+            std::string(static_cast<size_t>((i * 7 + e * 3) % 11), 'v') + std::to_string(i) + "&amp;";
+        tag += " a" + std::to_string(i) + "=\"" + value + "\"";
+        expected[static_cast<size_t>(e)].emplace_back("a" + std::to_string(i),
+                                                      value.substr(0, value.size() - 4));
+      }
+      for (int i = 0; i < count; i += 5) tag += " a" + std::to_string(i) + "=\"later\"";
+      text += tag + (e == 1 ? "></e>" : "/>") + "\r\n";
+    }
+    text += "</r>";
+    for (const char* order : {"forward", "backward", "random"}) {
+      SCOPED_TRACE(order);
+      CXmlDoc doc;
+      ASSERT_TRUE(doc.SetDocText(text.c_str()));
+      ASSERT_TRUE(doc.FindElement("r") && doc.EnterElement());
+      for (int e = 0; e < 3; ++e) {
+        ASSERT_TRUE(doc.FindElement("e"));
+        const auto& values = expected[static_cast<size_t>(e)];
+        auto reads = values;
+        reads.insert(reads.end(), values.begin(), values.begin() + count / 2);  // asked for twice
+        if (order[0] == 'b') std::reverse(reads.begin(), reads.end());
+        if (order[0] == 'r') std::shuffle(reads.begin(), reads.end(), rng);
+        for (const auto& read : reads) {
+          std::string kept;
+          EXPECT_EQ(doc.GetAttribute(read.first.c_str()), read.second) << read.first;
+          EXPECT_TRUE(doc.GetAttribute(read.first.c_str(), kept));
+          EXPECT_EQ(kept, read.second);
+        }
+        std::string none = "stale";
+        EXPECT_FALSE(doc.GetAttribute("zz", none));
+        EXPECT_EQ(none, "");
+      }
+      // Writing agrees with reading: the first of a name is the one replaced.
+      doc.RewindLevel();
+      ASSERT_TRUE(doc.FindElement("e"));
+      std::string last = "a" + std::to_string(count - 1);
+      EXPECT_EQ(doc.GetAttribute(last.c_str()), expected[0].back().second);
+      ASSERT_TRUE(doc.SetAttribute("a0", "new"));
+      EXPECT_EQ(doc.GetAttribute("a0"), "new");
+      if (count > 1) {
+        EXPECT_EQ(doc.GetAttribute(last.c_str()), expected[0].back().second);
+      }
+      EXPECT_NE(doc.GetDocText().find("a0=\"later\""), std::string::npos);
+      ExpectSound(doc);
+    }
+  }
+  // A large text moves when it is handed out whole; reading on afterwards finds the same values.
+  std::string big = "<r>";
+  for (int i = 0; i < 300; ++i)
+    big += "<e a=\"" + std::to_string(i) + "\" b=\"x" + std::to_string(i) + "\"/>";
+  big += "</r>";
+  CXmlDoc doc;
+  ASSERT_TRUE(doc.SetDocText(big.c_str()));
+  ASSERT_TRUE(doc.FindElement() && doc.EnterElement() && doc.FindElement() && doc.FindElement());
+  EXPECT_EQ(doc.GetAttribute("a"), "1");
+  EXPECT_EQ(doc.GetDocText(), big);
+  EXPECT_EQ(doc.GetAttribute("b"), "x1");
+  ASSERT_TRUE(doc.FindElement());
+  EXPECT_EQ(doc.GetAttribute("b"), "x2");
 }
 
 TEST(XmlDocRead, ElementText) {

@@ -31,13 +31,35 @@ class CSocket {
 }  // namespace
 
 std::string DescribeSession(const SessionInfo& s) {
-  const std::time_t start = static_cast<std::time_t>(s.start);
-  std::tm local{};
-  localtime_r(&start, &local);
-  char when[32];
-  std::strftime(when, sizeof(when), "%Y-%m-%d %H:%M:%S", &local);
-  return std::to_string(s.id) + " " + s.user + " " + s.address + " " + when + " received " +
-         std::to_string(s.bytesReceived) + " sent " + std::to_string(s.bytesSent);
+  std::string when = "-";
+  if (s.start != 0) {
+    const std::time_t start = static_cast<std::time_t>(s.start);
+    std::tm local{};
+    localtime_r(&start, &local);
+    char text[32];
+    std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", &local);
+    when = text;
+  }
+  std::string description =
+      std::to_string(s.id) + " " + s.user + " " + (s.address.empty() ? "-" : s.address) + " " + when +
+      " received " + std::to_string(s.bytesReceived) + " sent " + std::to_string(s.bytesSent) + " " + s.phase;
+  if (s.error != 0) description += " error " + std::to_string(s.error);
+  return description;
+}
+
+std::string DescribeCounts(const AccountCounts& c) {
+  std::string refused = std::to_string(c.Refusals());
+  if (!c.refusals.empty()) {
+    refused += " (";
+    for (const auto& entry : c.refusals) {
+      if (refused.back() != '(') refused += " ";
+      refused += std::to_string(entry.first) + " x" + std::to_string(entry.second);
+    }
+    refused += ")";
+  }
+  return c.user + ": dials " + std::to_string(c.dials) + ", refused " + refused + ", aborted " +
+         std::to_string(c.aborted) + ", sessions " + std::to_string(c.sessions) + ", " +
+         (c.online ? "online" : "offline");
 }
 
 int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -51,7 +73,7 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
     i += 2;
   }
   if (i >= args.size()) {
-    err << "access-server ctl: no command (list, drop, fail, delay, traffic, stop)\n";
+    err << "access-server ctl: no command (list, counts, drop, fail, delay, traffic, reset, stop)\n";
     return 2;
   }
   std::string request;
@@ -74,7 +96,7 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
   timeval limit{10, 0};
   setsockopt(connection.Get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
   const std::string verb = request.substr(0, request.find(' '));
-  const bool listing = verb == "list" || verb == "LIST";
+  const bool listing = verb == "list" || verb == "LIST" || verb == "counts" || verb == "COUNTS";
   request += "\n";
   if (send(connection.Get(), request.data(), request.size(), MSG_NOSIGNAL) !=
       static_cast<ssize_t>(request.size())) {
@@ -98,8 +120,11 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
       }
       const std::vector<std::string_view> words = SplitWords(line);
       SessionInfo session;
+      AccountCounts counts;
       if (!words.empty() && words[0] == "SESSION" && ParseSessionWords(words, 1, &session)) {
         out << DescribeSession(session) << "\n";
+      } else if (!words.empty() && words[0] == "COUNT" && ParseCountWords(words, 1, &counts)) {
+        out << DescribeCounts(counts) << "\n";
       } else {
         out << line << "\n";
       }

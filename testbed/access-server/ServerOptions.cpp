@@ -8,8 +8,8 @@ namespace testbed {
 const char kServeUsage[] =
     "usage: access-server [--port N] [--accounts FILE] [--pool FIRST-LAST] [--delay MS]\n"
     "                     [--port-file FILE]\n"
-    "       access-server ctl [--port N] list | drop USER|ID|all | fail CODE [TIMES] |\n"
-    "                     delay MS | traffic DOWN UP | stop\n";
+    "       access-server ctl [--port N] list | counts [USER] | drop USER|ID|all |\n"
+    "                     fail CODE [TIMES] | delay MS | traffic DOWN UP | reset | stop\n";
 
 bool ParseAccounts(const std::string& text, std::map<std::string, std::string>* accounts,
                    std::string* error) {

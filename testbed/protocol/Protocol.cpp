@@ -74,7 +74,7 @@ bool ParseNumber(std::string_view word, std::uint64_t max, std::uint64_t* value)
   for (char c : word) {
     if (c < '0' || c > '9') return false;
     const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-    if (result > (max - digit) / 10) return false;
+    if (digit > max || result > (max - digit) / 10) return false;
     result = result * 10 + digit;
   }
   *value = result;
@@ -116,11 +116,12 @@ std::string FormatSessionWords(const SessionInfo& s) {
                 static_cast<unsigned long long>(s.bytesReceived),
                 static_cast<unsigned long long>(s.bytesSent), s.bps);
   return std::to_string(s.id) + " " + EncodeField(s.user) + " " + EncodeField(s.address) + numbers +
-         EncodeField(s.entry) + " " + EncodeField(s.deviceType) + " " + EncodeField(s.deviceName);
+         EncodeField(s.entry) + " " + EncodeField(s.deviceType) + " " + EncodeField(s.deviceName) + " " +
+         EncodeField(s.phase) + " " + std::to_string(s.state) + " " + std::to_string(s.error);
 }
 
 bool ParseSessionWords(const std::vector<std::string_view>& words, std::size_t first, SessionInfo* s) {
-  if (words.size() != first + 11) return false;
+  if (words.size() != first + 14) return false;
   const std::string_view* w = words.data() + first;
   std::uint64_t id = 0, start = 0, bps = 0;
   if (!ParseNumber(w[0], kLastSessionId, &id) || id < kFirstSessionId) return false;
@@ -131,12 +132,65 @@ bool ParseSessionWords(const std::vector<std::string_view>& words, std::size_t f
     return false;
   }
   if (!DecodeField(w[8], &s->entry) || !DecodeField(w[9], &s->deviceType) ||
-      !DecodeField(w[10], &s->deviceName)) {
+      !DecodeField(w[10], &s->deviceName) || !DecodeField(w[11], &s->phase)) {
     return false;
   }
+  std::uint64_t state = 0, error = 0;
+  if (!ParseNumber(w[12], UINT32_MAX, &state) || !ParseNumber(w[13], UINT32_MAX, &error)) return false;
+  s->state = static_cast<std::uint32_t>(state);
+  s->error = static_cast<std::uint32_t>(error);
   s->id = static_cast<std::uint32_t>(id);
   s->start = static_cast<std::int64_t>(start);
   s->bps = static_cast<std::uint32_t>(bps);
+  return true;
+}
+
+std::uint64_t AccountCounts::Refusals() const {
+  std::uint64_t total = 0;
+  for (const auto& entry : refusals) total += entry.second;
+  return total;
+}
+
+std::uint64_t AccountCounts::Refused(int code) const {
+  const auto it = refusals.find(code);
+  return it == refusals.end() ? 0 : it->second;
+}
+
+std::string FormatCountWords(const AccountCounts& c) {
+  std::string words = EncodeField(c.user) + " " + std::to_string(c.dials) + " " +
+                      std::to_string(c.Refusals()) + " " + std::to_string(c.aborted) + " " +
+                      std::to_string(c.sessions) + " " + (c.online ? "1" : "0");
+  for (const auto& entry : c.refusals) {
+    words += " " + std::to_string(entry.first) + ":" + std::to_string(entry.second);
+  }
+  return words;
+}
+
+bool ParseCountWords(const std::vector<std::string_view>& words, std::size_t first, AccountCounts* c) {
+  if (words.size() < first + 6) return false;
+  const std::string_view* w = words.data() + first;
+  AccountCounts parsed;
+  std::uint64_t refusals = 0, online = 0;
+  if (!DecodeField(w[0], &parsed.user) || !ParseNumber(w[1], UINT64_MAX, &parsed.dials) ||
+      !ParseNumber(w[2], UINT64_MAX, &refusals) || !ParseNumber(w[3], UINT64_MAX, &parsed.aborted) ||
+      !ParseNumber(w[4], UINT64_MAX, &parsed.sessions) || !ParseNumber(w[5], 1, &online)) {
+    return false;
+  }
+  parsed.online = online == 1;
+  for (std::size_t i = first + 6; i < words.size(); ++i) {
+    const std::string_view word = words[i];
+    const std::size_t colon = word.find(':');
+    std::uint64_t code = 0, times = 0;
+    if (colon == std::string_view::npos || !ParseNumber(word.substr(0, colon), 999999, &code) ||
+        !ParseNumber(word.substr(colon + 1), UINT64_MAX, &times) || times == 0 ||
+        parsed.refusals.count(static_cast<int>(code))) {
+      return false;
+    }
+    parsed.refusals[static_cast<int>(code)] = times;
+  }
+  // The total must agree with the codes, or the line was not written by FormatCountWords.
+  if (parsed.Refusals() != refusals) return false;
+  *c = parsed;
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -24,8 +25,12 @@ BOOL WINAPI ConnectedStateAsWindows(LPDWORD flags, DWORD reserved) {
   DWORD own = 0;
   const GetStateExW ownAnswer = g_ownAnswer.load();
   const BOOL result = ownAnswer ? ownAnswer(&own, nullptr, 0, reserved) : FALSE;
-  std::vector<testbed::SessionInfo> sessions;
-  if (ListSessions(&sessions) && !sessions.empty()) {
+  std::vector<testbed::SessionInfo> lines;
+  ListLines(&lines);
+  const bool connected = std::any_of(lines.begin(), lines.end(), [](const testbed::SessionInfo& line) {
+    return line.phase == testbed::kPhaseConnected;
+  });
+  if (connected) {
     if (flags)
       *flags = INTERNET_CONNECTION_MODEM | INTERNET_CONNECTION_CONFIGURED | (own & INTERNET_RAS_INSTALLED);
     return TRUE;

@@ -1,5 +1,6 @@
 #include "testbed/rasapi/Connections.h"
 
+#include <cstdlib>
 #include <map>
 #include <mutex>
 
@@ -9,12 +10,31 @@ namespace rasemu {
 
 namespace {
 
-// Handles of failed dials lie above every session id.
-constexpr std::uintptr_t kFirstFailedHandle = 0x40000000u;
+// Handles of local dials lie above every line id.
+constexpr std::uintptr_t kFirstLocalHandle = 0x40000000u;
+
+struct LocalRecord {
+  LocalDial dial;
+  DWORD releaseTick = 0;  // when the tear-down of a hung-up dial is over
+};
 
 std::mutex g_lock;
-std::map<std::uintptr_t, FailedDial> g_failed;
-std::uintptr_t g_nextFailed = kFirstFailedHandle;
+std::map<std::uintptr_t, LocalRecord> g_local;
+std::uintptr_t g_nextLocal = kFirstLocalHandle;
+std::map<std::uint32_t, std::unique_ptr<CServerConnection>> g_held;
+
+// Forgets the local dials whose tear-down is over. Called with g_lock held.
+void ExpireLocked() {
+  const DWORD now = GetTickCount();
+  for (auto it = g_local.begin(); it != g_local.end();) {
+    const LocalRecord& record = it->second;
+    if (record.dial.hungUp && static_cast<LONG>(now - record.releaseTick) >= 0) {
+      it = g_local.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
 
 }  // namespace
 
@@ -29,25 +49,77 @@ bool SessionIdOf(HRASCONN handle, std::uint32_t* id) {
   return true;
 }
 
-HRASCONN AddFailedDial(const FailedDial& dial) {
-  std::lock_guard<std::mutex> guard(g_lock);
-  const std::uintptr_t value = g_nextFailed++;
-  if (g_nextFailed > 0x7ffffff0u) g_nextFailed = kFirstFailedHandle;
-  g_failed[value] = dial;
-  return reinterpret_cast<HRASCONN>(value);
+DWORD TeardownMs() {
+  char value[32];
+  const DWORD length = GetEnvironmentVariableA("RASEMU_TEARDOWN_MS", value, sizeof(value));
+  std::uint64_t ms = 0;
+  if (length == 0 || length >= sizeof(value) ||
+      !testbed::ParseNumber(std::string_view(value, length), testbed::kMaxTeardownMs, &ms)) {
+    return static_cast<DWORD>(testbed::kDefaultTeardownMs);
+  }
+  return static_cast<DWORD>(ms);
 }
 
-bool FindFailedDial(HRASCONN handle, FailedDial* dial) {
+HRASCONN AddLocalDial(LocalDial dial) {
   std::lock_guard<std::mutex> guard(g_lock);
-  auto it = g_failed.find(reinterpret_cast<std::uintptr_t>(handle));
-  if (it == g_failed.end()) return false;
-  *dial = it->second;
+  ExpireLocked();
+  const std::uintptr_t value = g_nextLocal++;
+  if (g_nextLocal > 0x7ffffff0u) g_nextLocal = kFirstLocalHandle;
+  dial.handle = reinterpret_cast<HRASCONN>(value);
+  g_local[value].dial = dial;
+  return dial.handle;
+}
+
+bool FindLocalDial(HRASCONN handle, LocalDial* dial) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  ExpireLocked();
+  auto it = g_local.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (it == g_local.end()) return false;
+  *dial = it->second.dial;
+  if (dial->hungUp) dial->state = testbed::kStateDisconnected;
   return true;
 }
 
-bool RemoveFailedDial(HRASCONN handle) {
+std::vector<LocalDial> LocalDials() {
   std::lock_guard<std::mutex> guard(g_lock);
-  return g_failed.erase(reinterpret_cast<std::uintptr_t>(handle)) > 0;
+  ExpireLocked();
+  std::vector<LocalDial> dials;
+  for (const auto& entry : g_local) {
+    dials.push_back(entry.second.dial);
+    if (dials.back().hungUp) dials.back().state = testbed::kStateDisconnected;
+  }
+  return dials;
+}
+
+bool HangUpLocalDial(HRASCONN handle) {
+  const DWORD teardown = TeardownMs();
+  std::lock_guard<std::mutex> guard(g_lock);
+  ExpireLocked();
+  auto it = g_local.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (it == g_local.end()) return false;
+  if (!it->second.dial.hungUp) {
+    it->second.dial.hungUp = true;
+    it->second.releaseTick = GetTickCount() + teardown;
+  }
+  return true;
+}
+
+void HoldHandle(std::uint32_t id, std::unique_ptr<CServerConnection> link) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_held[id] = std::move(link);
+}
+
+void ReleaseHandle(std::uint32_t id) {
+  std::unique_ptr<CServerConnection> link;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    auto it = g_held.find(id);
+    if (it == g_held.end()) return;
+    link = std::move(it->second);
+    g_held.erase(it);
+  }
+  // Closed outside the lock: closing a socket may take a moment.
+  link.reset();
 }
 
 }  // namespace rasemu

@@ -6,12 +6,13 @@
 #include <string>
 
 #include "testbed/rasapi/CopyText.h"
+#include "testbed/rasapi/StructureVersions.h"
 
 namespace rasemu {
 
 namespace {
 
-enum class Kind { kNumber, kText, kAddress, kGuid };
+enum class Kind { kNumber, kText, kAddress, kBytes };
 
 struct Field {
   const char* key;
@@ -21,7 +22,7 @@ struct Field {
 };
 
 #define RASEMU_FIELD(member, kind) \
-  { #member, offsetof(RASENTRYA, member), sizeof(static_cast <RASENTRYA*>(nullptr)->member), kind }
+  { #member, offsetof(EntryLatest, member), sizeof(static_cast <EntryLatest*>(nullptr)->member), kind }
 
 const Field kFields[] = {
     RASEMU_FIELD(dwfOptions, Kind::kNumber),
@@ -59,7 +60,7 @@ const Field kFields[] = {
     RASEMU_FIELD(dwType, Kind::kNumber),
     RASEMU_FIELD(dwEncryptionType, Kind::kNumber),
     RASEMU_FIELD(dwCustomAuthKey, Kind::kNumber),
-    RASEMU_FIELD(guidId, Kind::kGuid),
+    RASEMU_FIELD(guidId, Kind::kBytes),
     RASEMU_FIELD(szCustomDialDll, Kind::kText),
     RASEMU_FIELD(dwVpnStrategy, Kind::kNumber),
     RASEMU_FIELD(dwfOptions2, Kind::kNumber),
@@ -70,6 +71,19 @@ const Field kFields[] = {
     RASEMU_FIELD(szPrerequisiteEntry, Kind::kText),
     RASEMU_FIELD(dwRedialCount, Kind::kNumber),
     RASEMU_FIELD(dwRedialPause, Kind::kNumber),
+    RASEMU_FIELD(ipv6addrDns, Kind::kBytes),
+    RASEMU_FIELD(ipv6addrDnsAlt, Kind::kBytes),
+    RASEMU_FIELD(dwIPv4InterfaceMetric, Kind::kNumber),
+    RASEMU_FIELD(dwIPv6InterfaceMetric, Kind::kNumber),
+    RASEMU_FIELD(ipv6addr, Kind::kBytes),
+    RASEMU_FIELD(dwIPv6PrefixLength, Kind::kNumber),
+    RASEMU_FIELD(dwNetworkOutageTime, Kind::kNumber),
+    RASEMU_FIELD(szIDi, Kind::kText),
+    RASEMU_FIELD(szIDr, Kind::kText),
+    RASEMU_FIELD(fIsImsConfig, Kind::kNumber),
+    RASEMU_FIELD(IdiType, Kind::kNumber),
+    RASEMU_FIELD(IdrType, Kind::kNumber),
+    RASEMU_FIELD(fDisableIKEv2Fragmentation, Kind::kNumber),
 };
 
 #undef RASEMU_FIELD
@@ -97,7 +111,7 @@ std::string FormatField(const Field& field, const unsigned char* base) {
     case Kind::kAddress:
       snprintf(text, sizeof(text), "%u.%u.%u.%u", at[0], at[1], at[2], at[3]);
       return text;
-    case Kind::kGuid: {
+    case Kind::kBytes: {
       std::string hex;
       for (std::size_t i = 0; i < field.size; ++i) {
         snprintf(text, sizeof(text), "%02X", at[i]);
@@ -134,9 +148,10 @@ void ParseField(const Field& field, const std::string& value, unsigned char* bas
       for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(parts[i]);
       return;
     }
-    case Kind::kGuid: {
+    case Kind::kBytes: {
       if (value.size() != field.size * 2) return;
-      unsigned char bytes[sizeof(GUID)];
+      unsigned char bytes[16];
+      static_assert(sizeof(GUID) <= sizeof(bytes) && sizeof(in6_addr) <= sizeof(bytes), "byte fields");
       for (std::size_t i = 0; i < field.size && i < sizeof(bytes); ++i) {
         const int high = HexDigit(value[2 * i]);
         const int low = HexDigit(value[2 * i + 1]);
@@ -151,17 +166,20 @@ void ParseField(const Field& field, const std::string& value, unsigned char* bas
 
 }  // namespace
 
-PhoneBookEntry EntryToValues(const char* name, const RASENTRYA& entry) {
+PhoneBookEntry EntryToValues(const char* name, const void* entry, DWORD size) {
   PhoneBookEntry values;
   values.name = name;
-  const unsigned char* base = reinterpret_cast<const unsigned char*>(&entry);
-  for (const Field& field : kFields) values.values.emplace_back(field.key, FormatField(field, base));
+  const unsigned char* base = static_cast<const unsigned char*>(entry);
+  for (const Field& field : kFields) {
+    if (field.offset + field.size <= size) values.values.emplace_back(field.key, FormatField(field, base));
+  }
   return values;
 }
 
-void ValuesToEntry(const PhoneBookEntry& values, RASENTRYA* entry) {
-  unsigned char* base = reinterpret_cast<unsigned char*>(entry);
+void ValuesToEntry(const PhoneBookEntry& values, void* entry, DWORD size) {
+  unsigned char* base = static_cast<unsigned char*>(entry);
   for (const Field& field : kFields) {
+    if (field.offset + field.size > size) continue;
     if (const std::string* value = values.Value(field.key)) ParseField(field, *value, base);
   }
 }

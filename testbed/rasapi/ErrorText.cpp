@@ -1,7 +1,5 @@
 #include "testbed/rasapi/ErrorText.h"
 
-#include <cstdio>
-
 namespace rasemu {
 
 namespace {
@@ -12,12 +10,6 @@ struct ErrorEntry {
 };
 
 const ErrorEntry kErrors[] = {
-    {6, "句柄无效。"},
-    {8, "存储空间不足，无法处理此命令。"},
-    {87, "参数不正确。"},
-    {122, "传递给系统调用的数据区域太小。"},
-    {123, "文件名、目录名或卷标语法不正确。"},
-    {183, "当文件已存在时，无法创建该文件。"},
     {600, "有一个操作正在等待处理。"},
     {601, "检测到无效的端口句柄。"},
     {602, "指定的端口已经打开。"},
@@ -111,17 +103,11 @@ const ErrorEntry kErrors[] = {
 }  // namespace
 
 const char* KnownErrorText(unsigned code) {
+  if (code < kFirstRasError || code > kLastRasError) return nullptr;
   for (const ErrorEntry& entry : kErrors) {
     if (entry.code == code) return entry.text;
   }
   return nullptr;
-}
-
-std::string ErrorText(unsigned code) {
-  if (const char* text = KnownErrorText(code)) return text;
-  char generic[96];
-  std::snprintf(generic, sizeof(generic), "发生远程访问错误 %u，系统没有关于此错误的说明。", code);
-  return generic;
 }
 
 }  // namespace rasemu

@@ -1,15 +1,14 @@
 // Texts of remote-access errors as Simplified Chinese Windows words them, in GB2312. Portable.
 #pragma once
 
-#include <string>
-
 namespace rasemu {
 
-// The text for a known code (600 and 700 series of dial-up and PPPoE, and the few system codes
-// that the remote-access functions return), or nullptr.
-const char* KnownErrorText(unsigned code);
+// The range of remote-access error codes (RASBASE to RASBASEEND).
+constexpr unsigned kFirstRasError = 600;
+constexpr unsigned kLastRasError = 870;
 
-// KnownErrorText, or a generic text that names the code.
-std::string ErrorText(unsigned code);
+// The text of a remote-access error the stand-in knows (the dial-up and PPPoE codes of the range),
+// or nullptr for any other code: the remote-access service words its own codes only.
+const char* KnownErrorText(unsigned code);
 
 }  // namespace rasemu

@@ -1,8 +1,9 @@
 // The exported remote-access functions of the stand-in rasapi32.dll, with the documented
-// semantics of Windows: size fields checked (ERROR_INVALID_SIZE), buffers sized by the caller
-// and reported back (ERROR_BUFFER_TOO_SMALL with the size and count needed), dead handles
-// refused (ERROR_INVALID_HANDLE). Connections are the access server's sessions, so they are the
-// machine's, not the process's.
+// semantics of Windows: size fields checked against every structure version (ERROR_INVALID_SIZE),
+// buffers sized by the caller and reported back (ERROR_BUFFER_TOO_SMALL with the size and count
+// needed), dead handles refused (ERROR_INVALID_HANDLE). Connections are the access server's lines,
+// so they are the machine's, not the process's: listed from the first moment of a dial, walked
+// through its states, torn down for a while after a hang-up or a drop.
 #include <winsock2.h>
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@
 #include "testbed/rasapi/Notifications.h"
 #include "testbed/rasapi/PhoneBook.h"
 #include "testbed/rasapi/ServerLink.h"
+#include "testbed/rasapi/StructureVersions.h"
 
 namespace {
 
@@ -32,6 +35,7 @@ using rasemu::CopyText;
 
 // The dial waits for the server's negotiation time, which can be set up to ten minutes.
 constexpr DWORD kDialTimeoutMs = 660000;
+constexpr DWORD kRequestTimeoutMs = 10000;
 constexpr char kServerAddress[] = "203.0.113.1";
 
 bool ReadEnvironment(const char* name, std::string* value) {
@@ -82,26 +86,47 @@ bool ValidEntryName(const char* name) {
   return true;
 }
 
-// Looks an entry up; 0 with *entry filled, or the error for the caller.
-DWORD LoadEntry(const char* phoneBook, const char* name, RASENTRYA* entry, std::string* storedName) {
+// Looks an entry up; 0 with *entry filled in the newest layout, or the error for the caller.
+DWORD LoadEntry(const char* phoneBook, const char* name, rasemu::EntryLatest* entry,
+                std::string* storedName) {
   rasemu::CPhoneBookText book;
   if (DWORD error = rasemu::CPhoneBook(phoneBook).Read(&book)) return error;
   const rasemu::PhoneBookEntry* found = name ? book.Find(name) : nullptr;
   if (found == nullptr) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
   ZeroMemory(entry, sizeof(*entry));
   entry->dwSize = sizeof(*entry);
-  rasemu::ValuesToEntry(*found, entry);
+  rasemu::ValuesToEntry(*found, entry, sizeof(*entry));
   if (storedName) *storedName = found->name;
   return 0;
 }
 
-HRASCONN FailDial(DWORD error, const std::string& entry, const RASENTRYA& properties) {
-  rasemu::FailedDial failed;
-  failed.error = error;
-  failed.entry = entry;
-  failed.deviceType = properties.szDeviceType;
-  failed.deviceName = properties.szDeviceName;
-  return rasemu::AddFailedDial(failed);
+// A dial that reached no server fails at once, as a line that does not answer; its handle lives
+// in this process.
+HRASCONN FailLocally(DWORD error, const std::string& entry, const rasemu::EntryLatest& properties) {
+  rasemu::LocalDial dial;
+  dial.error = error;
+  dial.state = testbed::kStateConnectDevice;
+  dial.entry = entry;
+  dial.deviceType = properties.szDeviceType;
+  dial.deviceName = properties.szDeviceName;
+  return rasemu::AddLocalDial(dial);
+}
+
+// What a handle names.
+enum class Named { kLocal, kLine, kNothing };
+
+Named LookUp(HRASCONN handle, rasemu::LocalDial* local, testbed::SessionInfo* line) {
+  if (rasemu::FindLocalDial(handle, local)) return Named::kLocal;
+  std::uint32_t id = 0;
+  if (!rasemu::SessionIdOf(handle, &id)) return Named::kNothing;
+  return rasemu::FindLine(id, line) == rasemu::Lookup::kFound ? Named::kLine : Named::kNothing;
+}
+
+// Copies the newest layout into a caller's structure as far as its version goes.
+template <typename Latest>
+void CopyOut(void* target, Latest* full, DWORD size) {
+  full->dwSize = size;
+  std::memcpy(target, full, size);
 }
 
 }  // namespace
@@ -111,7 +136,7 @@ extern "C" {
 DWORD WINAPI RasEnumDevicesA(LPRASDEVINFOA devices, LPDWORD size, LPDWORD count) {
   if (size == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
   if (DWORD injected = InjectedError("RASEMU_ENUM_ERROR")) return injected;
-  if (devices != nullptr && devices->dwSize != sizeof(RASDEVINFOA)) return ERROR_INVALID_SIZE;
+  if (devices != nullptr && !rasemu::KnownDeviceInfoSize(devices->dwSize)) return ERROR_INVALID_SIZE;
   const std::vector<rasemu::Device> list = MachineDevices();
   const DWORD needed = static_cast<DWORD>(list.size() * sizeof(RASDEVINFOA));
   if (needed > 0 && (devices == nullptr || *size < needed)) {
@@ -144,9 +169,8 @@ DWORD WINAPI RasGetEntryPropertiesA(LPCSTR phoneBook, LPCSTR name, LPRASENTRYA e
   (void)deviceInfo;
   if (entrySize == nullptr) return ERROR_INVALID_PARAMETER;
   if (DWORD injected = InjectedError("RASEMU_PBK_ERROR")) return injected;
-  RASENTRYA properties;
+  rasemu::EntryLatest properties;
   ZeroMemory(&properties, sizeof(properties));
-  properties.dwSize = sizeof(properties);
   if (name != nullptr && *name != '\0') {
     if (DWORD error = LoadEntry(phoneBook, name, &properties, nullptr)) return error;
   } else {
@@ -155,13 +179,15 @@ DWORD WINAPI RasGetEntryPropertiesA(LPCSTR phoneBook, LPCSTR name, LPRASENTRYA e
     properties.dwFramingProtocol = RASFP_Ppp;
     properties.dwType = RASET_Phone;
   }
-  if (entry != nullptr && entry->dwSize != sizeof(RASENTRYA)) return ERROR_INVALID_SIZE;
-  if (entry == nullptr || *entrySize < sizeof(RASENTRYA)) {
-    *entrySize = sizeof(RASENTRYA);
+  if (entry != nullptr && !rasemu::KnownEntrySize(entry->dwSize)) return ERROR_INVALID_SIZE;
+  // Without a structure the caller learns the size of the newest version.
+  const DWORD needed = entry != nullptr ? entry->dwSize : static_cast<DWORD>(sizeof(rasemu::EntryLatest));
+  if (entry == nullptr || *entrySize < needed) {
+    *entrySize = needed;
     return ERROR_BUFFER_TOO_SMALL;
   }
-  *entry = properties;
-  *entrySize = sizeof(RASENTRYA);
+  CopyOut(entry, &properties, needed);
+  *entrySize = needed;
   if (deviceInfoSize) *deviceInfoSize = 0;
   return 0;
 }
@@ -171,10 +197,10 @@ DWORD WINAPI RasSetEntryPropertiesA(LPCSTR phoneBook, LPCSTR name, LPRASENTRYA e
   (void)deviceInfo;
   (void)deviceInfoSize;
   if (entry == nullptr) return ERROR_INVALID_PARAMETER;
-  if (entry->dwSize != sizeof(RASENTRYA) || entrySize < sizeof(RASENTRYA)) return ERROR_INVALID_SIZE;
+  if (!rasemu::KnownEntrySize(entry->dwSize) || entrySize < entry->dwSize) return ERROR_INVALID_SIZE;
   if (!ValidEntryName(name)) return ERROR_INVALID_NAME;
   if (DWORD injected = InjectedError("RASEMU_PBK_ERROR")) return injected;
-  const rasemu::PhoneBookEntry values = rasemu::EntryToValues(name, *entry);
+  const rasemu::PhoneBookEntry values = rasemu::EntryToValues(name, entry, entry->dwSize);
   return rasemu::CPhoneBook(phoneBook).Change([&values](rasemu::CPhoneBookText& book) -> DWORD {
     book.Put(values);
     return 0;
@@ -194,178 +220,218 @@ DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS extensions, LPCSTR phoneBook, LPRASDIA
   (void)extensions;
   (void)notifierType;
   if (params == nullptr || connection == nullptr) return ERROR_INVALID_PARAMETER;
-  if (params->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
+  if (!rasemu::KnownDialParamsSize(params->dwSize)) return ERROR_INVALID_SIZE;
   // Only the synchronous form is emulated: a caller that expects progress callbacks would wait
   // for ever, so it is told at once.
   if (notifier != nullptr) return ERROR_INVALID_PARAMETER;
   *connection = nullptr;
   if (DWORD injected = InjectedError("RASEMU_PBK_ERROR")) return injected;
-  RASENTRYA entry;
+  rasemu::EntryLatest entry;
   std::string entryName;
   const std::string requested = FieldText(params->szEntryName);
   if (DWORD error = LoadEntry(phoneBook, requested.c_str(), &entry, &entryName)) return error;
 
-  // One connection per entry: dialling an entry that is up hands back that connection, as
-  // Windows does.
-  std::vector<testbed::SessionInfo> sessions;
-  rasemu::ListSessions(&sessions);
-  for (const testbed::SessionInfo& session : sessions) {
-    if (rasemu::SameEntryName(session.entry, entryName)) {
-      *connection = rasemu::SessionHandle(session.id);
-      return 0;
+  // A dial of this process that reached no server holds the entry's port as a line would.
+  for (const rasemu::LocalDial& dial : rasemu::LocalDials()) {
+    if (rasemu::SameEntryName(dial.entry, entryName)) {
+      return dial.hungUp ? ERROR_PORT_NOT_AVAILABLE : ERROR_PORT_ALREADY_OPEN;
     }
   }
 
-  rasemu::CServerConnection server;
-  if (!server.Open()) {
-    *connection = FailDial(ERROR_NO_ANSWER, entryName, entry);
-    return ERROR_NO_ANSWER;
-  }
+  auto server = std::make_unique<rasemu::CServerConnection>();
   const std::string request =
       "DIAL " + testbed::EncodeField(FieldText(params->szUserName)) + " " +
       testbed::EncodeField(FieldText(params->szPassword)) + " " + testbed::EncodeField(entryName) + " " +
-      testbed::EncodeField(entry.szDeviceType) + " " + testbed::EncodeField(entry.szDeviceName);
-  testbed::Status status;
-  if (!server.Request(request, kDialTimeoutMs, nullptr, &status)) {
-    *connection = FailDial(ERROR_NO_ANSWER, entryName, entry);
+      testbed::EncodeField(entry.szDeviceType) + " " + testbed::EncodeField(entry.szDeviceName) + " " +
+      std::to_string(entry.dwFramingProtocol) + " " + std::to_string(rasemu::TeardownMs());
+  std::string line;
+  if (!server->Open() || !server->SendLine(request) || !server->ReadLine(&line, kDialTimeoutMs)) {
+    *connection = FailLocally(ERROR_NO_ANSWER, entryName, entry);
     return ERROR_NO_ANSWER;
   }
+  testbed::Status status;
+  const auto words = testbed::SplitWords(line);
   std::uint64_t id = 0;
-  if (status.ok) {
-    const auto words = testbed::SplitWords(status.rest);
-    if (!words.empty() && testbed::ParseNumber(words[0], testbed::kLastSessionId, &id) &&
-        id >= testbed::kFirstSessionId) {
-      *connection = rasemu::SessionHandle(static_cast<std::uint32_t>(id));
-      return 0;
+  if (words.size() == 2 && words[0] == "LINE" &&
+      testbed::ParseNumber(words[1], testbed::kLastSessionId, &id) && id >= testbed::kFirstSessionId) {
+    // The connection exists from the first moment of the dial: its handle is the caller's now,
+    // so that another thread may hang the dial up.
+    *connection = rasemu::SessionHandle(static_cast<std::uint32_t>(id));
+    while (server->ReadLine(&line, kDialTimeoutMs)) {
+      if (!testbed::IsStatusLine(line)) continue;
+      if (!testbed::ParseStatus(line, &status)) break;
+      if (!status.ok && status.code == ERROR_USER_DISCONNECTION) {
+        // Hung up while it dialled: the hang-up let the handle go.
+        return ERROR_USER_DISCONNECTION;
+      }
+      // Connected or failed, the line is held by this process until its handle is hung up.
+      rasemu::HoldHandle(static_cast<std::uint32_t>(id), std::move(server));
+      return status.ok ? 0 : static_cast<DWORD>(status.code);
+    }
+    // The server went away in the middle of the dial.
+    *connection = FailLocally(ERROR_NO_ANSWER, entryName, entry);
+    return ERROR_NO_ANSWER;
+  }
+  if (testbed::ParseStatus(line, &status)) {
+    if (status.ok) {
+      // The entry is connected already: its connection is handed back.
+      const auto rest = testbed::SplitWords(status.rest);
+      if (!rest.empty() && testbed::ParseNumber(rest[0], testbed::kLastSessionId, &id) &&
+          id >= testbed::kFirstSessionId) {
+        *connection = rasemu::SessionHandle(static_cast<std::uint32_t>(id));
+        return 0;
+      }
+    } else if (status.code == ERROR_DIAL_ALREADY_IN_PROGRESS || status.code == ERROR_PORT_NOT_AVAILABLE ||
+               status.code == ERROR_PORT_ALREADY_OPEN) {
+      return static_cast<DWORD>(status.code);
     }
   }
   // A server that answers nonsense is as good as none.
-  const DWORD error = !status.ok && status.code > 0 && status.code != testbed::kProtocolError
-                          ? static_cast<DWORD>(status.code)
-                          : ERROR_NO_ANSWER;
-  *connection = FailDial(error, entryName, entry);
-  return error;
+  *connection = FailLocally(ERROR_NO_ANSWER, entryName, entry);
+  return ERROR_NO_ANSWER;
 }
 
 DWORD WINAPI RasHangUpA(HRASCONN connection) {
-  if (rasemu::RemoveFailedDial(connection)) return 0;
+  if (rasemu::HangUpLocalDial(connection)) return 0;
   std::uint32_t id = 0;
   if (!rasemu::SessionIdOf(connection, &id)) return ERROR_INVALID_HANDLE;
   rasemu::CServerConnection server;
   testbed::Status status;
-  if (!server.Open() || !server.Request("HANGUP " + std::to_string(id), 10000, nullptr, &status) ||
-      !status.ok) {
-    return ERROR_INVALID_HANDLE;
-  }
-  return 0;
+  const bool answered = server.Open() && server.Request("HANGUP " + std::to_string(id) + " " +
+                                                            std::to_string(rasemu::TeardownMs()),
+                                                        kRequestTimeoutMs, nullptr, &status);
+  // The handle is this process's no longer, whatever became of the line.
+  rasemu::ReleaseHandle(id);
+  return answered && status.ok ? 0 : ERROR_INVALID_HANDLE;
 }
 
 DWORD WINAPI RasGetConnectStatusA(HRASCONN connection, LPRASCONNSTATUSA status) {
   if (status == nullptr) return ERROR_INVALID_PARAMETER;
-  if (status->dwSize != sizeof(RASCONNSTATUSA)) return ERROR_INVALID_SIZE;
-  rasemu::FailedDial failed;
-  if (rasemu::FindFailedDial(connection, &failed)) {
-    status->rasconnstate = RASCS_Disconnected;
-    status->dwError = failed.error;
-    CopyText(status->szDeviceType, failed.deviceType);
-    CopyText(status->szDeviceName, failed.deviceName);
-    CopyText(status->szPhoneNumber, "");
-    return 0;
+  if (!rasemu::KnownStatusSize(status->dwSize)) return ERROR_INVALID_SIZE;
+  rasemu::LocalDial local;
+  testbed::SessionInfo line;
+  rasemu::StatusLatest full;
+  ZeroMemory(&full, sizeof(full));
+  switch (LookUp(connection, &local, &line)) {
+    case Named::kNothing:
+      return ERROR_INVALID_HANDLE;
+    case Named::kLocal:
+      full.rasconnstate = static_cast<RASCONNSTATE>(local.state);
+      full.dwError = local.error;
+      CopyText(full.szDeviceType, local.deviceType);
+      CopyText(full.szDeviceName, local.deviceName);
+      break;
+    case Named::kLine:
+      full.rasconnstate = static_cast<RASCONNSTATE>(line.state);
+      full.dwError = line.error;
+      CopyText(full.szDeviceType, line.deviceType);
+      CopyText(full.szDeviceName, line.deviceName);
+      break;
   }
-  std::uint32_t id = 0;
-  testbed::SessionInfo session;
-  if (!rasemu::SessionIdOf(connection, &id) || rasemu::FindSession(id, &session) != rasemu::Lookup::kFound) {
-    return ERROR_INVALID_HANDLE;
-  }
-  status->rasconnstate = RASCS_Connected;
-  status->dwError = 0;
-  CopyText(status->szDeviceType, session.deviceType);
-  CopyText(status->szDeviceName, session.deviceName);
-  CopyText(status->szPhoneNumber, "");
+  CopyOut(status, &full, status->dwSize);
   return 0;
 }
 
 DWORD WINAPI RasEnumConnectionsA(LPRASCONNA connections, LPDWORD size, LPDWORD count) {
   if (size == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
-  if (connections != nullptr && connections->dwSize != sizeof(RASCONNA)) return ERROR_INVALID_SIZE;
+  if (connections != nullptr && !rasemu::KnownConnSize(connections->dwSize)) return ERROR_INVALID_SIZE;
   if (connections == nullptr && *size != 0) return ERROR_INVALID_PARAMETER;
-  std::vector<testbed::SessionInfo> sessions;
-  rasemu::ListSessions(&sessions);
-  const DWORD needed = static_cast<DWORD>(sessions.size() * sizeof(RASCONNA));
+  // Every line until its tear-down is over, whatever its phase, and this process's dials that
+  // reached no server.
+  std::vector<rasemu::ConnLatest> listed;
+  const auto add = [&listed](HRASCONN handle, const std::string& entry, const std::string& type,
+                             const std::string& name) {
+    rasemu::ConnLatest item;
+    ZeroMemory(&item, sizeof(item));
+    item.hrasconn = handle;
+    CopyText(item.szEntryName, entry);
+    CopyText(item.szDeviceType, type);
+    CopyText(item.szDeviceName, name);
+    CopyText(item.szPhonebook, rasemu::CPhoneBook::DefaultPath());
+    item.dwSubEntry = 1;
+    item.dwFlags = RASCF_AllUsers;
+    listed.push_back(item);
+  };
+  std::vector<testbed::SessionInfo> lines;
+  rasemu::ListLines(&lines);
+  for (const testbed::SessionInfo& line : lines) {
+    if (line.phase == testbed::kPhaseHeld) continue;
+    add(rasemu::SessionHandle(line.id), line.entry, line.deviceType, line.deviceName);
+  }
+  for (const rasemu::LocalDial& dial : rasemu::LocalDials()) {
+    add(dial.handle, dial.entry, dial.deviceType, dial.deviceName);
+  }
+  // Without a buffer the caller learns the size for the newest version.
+  const DWORD stride =
+      connections != nullptr ? connections->dwSize : static_cast<DWORD>(sizeof(rasemu::ConnLatest));
+  const DWORD needed = static_cast<DWORD>(listed.size()) * stride;
   if (*size < needed) {
     *size = needed;
-    *count = static_cast<DWORD>(sessions.size());
+    *count = static_cast<DWORD>(listed.size());
     return ERROR_BUFFER_TOO_SMALL;
   }
-  const std::string phoneBook = rasemu::CPhoneBook::DefaultPath();
-  for (std::size_t i = 0; i < sessions.size(); ++i) {
-    RASCONNA& item = connections[i];
-    ZeroMemory(&item, sizeof(item));
-    item.dwSize = sizeof(item);
-    item.hrasconn = rasemu::SessionHandle(sessions[i].id);
-    CopyText(item.szEntryName, sessions[i].entry);
-    CopyText(item.szDeviceType, sessions[i].deviceType);
-    CopyText(item.szDeviceName, sessions[i].deviceName);
-    CopyText(item.szPhonebook, phoneBook);
-    item.dwSubEntry = 1;
-  }
+  unsigned char* out = reinterpret_cast<unsigned char*>(connections);
+  for (std::size_t i = 0; i < listed.size(); ++i) CopyOut(out + i * stride, &listed[i], stride);
   *size = needed;
-  *count = static_cast<DWORD>(sessions.size());
+  *count = static_cast<DWORD>(listed.size());
   return 0;
 }
 
 DWORD WINAPI RasGetProjectionInfoA(HRASCONN connection, RASPROJECTION projection, LPVOID buffer,
                                    LPDWORD size) {
   if (size == nullptr) return ERROR_INVALID_PARAMETER;
-  rasemu::FailedDial failed;
-  if (rasemu::FindFailedDial(connection, &failed)) return ERROR_PROJECTION_NOT_COMPLETE;
-  std::uint32_t id = 0;
-  testbed::SessionInfo session;
-  if (!rasemu::SessionIdOf(connection, &id) || rasemu::FindSession(id, &session) != rasemu::Lookup::kFound) {
-    return ERROR_INVALID_HANDLE;
-  }
+  rasemu::LocalDial local;
+  testbed::SessionInfo line;
+  const Named named = LookUp(connection, &local, &line);
+  if (named == Named::kNothing) return ERROR_INVALID_HANDLE;
+  // The projection is known once the line is connected, and only while it is.
+  if (named == Named::kLocal || line.phase != testbed::kPhaseConnected) return ERROR_PROJECTION_NOT_COMPLETE;
   if (projection != RASP_PppIp) return ERROR_PROTOCOL_NOT_CONFIGURED;
   RASPPPIPA* ip = static_cast<RASPPPIPA*>(buffer);
-  if (ip != nullptr && ip->dwSize != sizeof(RASPPPIPA)) return ERROR_INVALID_SIZE;
-  if (ip == nullptr || *size < sizeof(RASPPPIPA)) {
-    *size = sizeof(RASPPPIPA);
+  if (ip != nullptr && !rasemu::KnownPppIpSize(ip->dwSize)) return ERROR_INVALID_SIZE;
+  const DWORD needed = ip != nullptr ? ip->dwSize : static_cast<DWORD>(sizeof(rasemu::PppIpLatest));
+  if (ip == nullptr || *size < needed) {
+    *size = needed;
     return ERROR_BUFFER_TOO_SMALL;
   }
-  ip->dwError = 0;
-  CopyText(ip->szIpAddress, session.address);
-  CopyText(ip->szServerIpAddress, kServerAddress);
-  ip->dwOptions = 0;
-  ip->dwServerOptions = 0;
-  *size = sizeof(RASPPPIPA);
+  rasemu::PppIpLatest full;
+  ZeroMemory(&full, sizeof(full));
+  CopyText(full.szIpAddress, line.address);
+  CopyText(full.szServerIpAddress, kServerAddress);
+  CopyOut(ip, &full, needed);
+  *size = needed;
   return 0;
 }
 
 DWORD WINAPI RasGetConnectionStatistics(HRASCONN connection, RAS_STATS* statistics) {
   if (statistics == nullptr) return ERROR_INVALID_PARAMETER;
-  if (statistics->dwSize != sizeof(RAS_STATS)) return ERROR_INVALID_SIZE;
-  std::uint32_t id = 0;
-  testbed::SessionInfo session;
-  if (!rasemu::SessionIdOf(connection, &id) || rasemu::FindSession(id, &session) != rasemu::Lookup::kFound) {
-    return ERROR_INVALID_HANDLE;
-  }
+  if (!rasemu::KnownStatisticsSize(statistics->dwSize)) return ERROR_INVALID_SIZE;
+  rasemu::LocalDial local;
+  testbed::SessionInfo line;
+  const Named named = LookUp(connection, &local, &line);
+  if (named == Named::kNothing) return ERROR_INVALID_HANDLE;
   ZeroMemory(statistics, sizeof(*statistics));
   statistics->dwSize = sizeof(*statistics);
-  // The counters of a long session wrap as Windows' 32-bit counters do.
-  statistics->dwBytesXmited = static_cast<DWORD>(session.bytesSent);
-  statistics->dwBytesRcved = static_cast<DWORD>(session.bytesReceived);
-  statistics->dwFramesXmited = static_cast<DWORD>((session.bytesSent + 1491) / 1492);
-  statistics->dwFramesRcved = static_cast<DWORD>((session.bytesReceived + 1491) / 1492);
+  if (named == Named::kLocal) return 0;
+  // The counters of a long session wrap as Windows' 32-bit counters do; a line that ended keeps
+  // what it had.
+  statistics->dwBytesXmited = static_cast<DWORD>(line.bytesSent);
+  statistics->dwBytesRcved = static_cast<DWORD>(line.bytesReceived);
+  statistics->dwFramesXmited = static_cast<DWORD>((line.bytesSent + 1491) / 1492);
+  statistics->dwFramesRcved = static_cast<DWORD>((line.bytesReceived + 1491) / 1492);
   statistics->dwCompressionRatioIn = 100;
   statistics->dwCompressionRatioOut = 100;
-  statistics->dwBps = session.bps;
-  statistics->dwConnectDuration = static_cast<DWORD>(session.durationMs);
+  statistics->dwBps = line.phase == testbed::kPhaseDialing ? 0 : line.bps;
+  statistics->dwConnectDuration = static_cast<DWORD>(line.durationMs);
   return 0;
 }
 
 DWORD WINAPI RasGetErrorStringA(UINT error, LPSTR text, DWORD size) {
   if (text == nullptr) return ERROR_INVALID_PARAMETER;
-  const std::string message = rasemu::ErrorText(error);
-  if (size <= message.size()) return ERROR_INSUFFICIENT_BUFFER;
+  // Only the remote-access service's own codes have its texts.
+  const char* message = rasemu::KnownErrorText(error);
+  if (message == nullptr) return ERROR_INVALID_PARAMETER;
+  if (size <= std::strlen(message)) return ERROR_INSUFFICIENT_BUFFER;
   CopyText(text, size, message);
   return 0;
 }

@@ -126,7 +126,7 @@ bool CServerConnection::Request(const std::string& line, DWORD timeoutMs, std::v
   return false;
 }
 
-bool ListSessions(std::vector<testbed::SessionInfo>* sessions) {
+bool ListLines(std::vector<testbed::SessionInfo>* sessions) {
   sessions->clear();
   CServerConnection server;
   std::vector<std::string> lines;
@@ -142,7 +142,7 @@ bool ListSessions(std::vector<testbed::SessionInfo>* sessions) {
   return true;
 }
 
-Lookup FindSession(std::uint32_t id, testbed::SessionInfo* session) {
+Lookup FindLine(std::uint32_t id, testbed::SessionInfo* session) {
   CServerConnection server;
   std::vector<std::string> lines;
   testbed::Status status;

@@ -41,12 +41,13 @@ class CServerConnection {
   testbed::CLineBuffer m_input;
 };
 
-// What a query of the machine's sessions found.
+// What a query of the machine's lines found.
 enum class Lookup { kFound, kAbsent, kNoServer };
 
-// The machine's sessions in start order; false when no server answers (then there are none).
-bool ListSessions(std::vector<testbed::SessionInfo>* sessions);
-// One session by id.
-Lookup FindSession(std::uint32_t id, testbed::SessionInfo* session);
+// The machine's lines in the order their dials started, whatever their phase; false when no
+// server answers (then there are none).
+bool ListLines(std::vector<testbed::SessionInfo>* lines);
+// One line by id.
+Lookup FindLine(std::uint32_t id, testbed::SessionInfo* line);
 
 }  // namespace rasemu

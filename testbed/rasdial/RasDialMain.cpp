@@ -34,6 +34,19 @@ void CopyText(char (&buffer)[N], const std::string& text) {
   buffer[length] = '\0';
 }
 
+// A program must not end while a connection it hung up still tears down: the connection is gone
+// once its status can no longer be read.
+void WaitForTeardown(HRASCONN handle) {
+  const DWORD start = GetTickCount();
+  RASCONNSTATUSA status;
+  do {
+    ZeroMemory(&status, sizeof(status));
+    status.dwSize = sizeof(status);
+    if (RasGetConnectStatusA(handle, &status) == ERROR_INVALID_HANDLE) return;
+    Sleep(10);
+  } while (GetTickCount() - start < 60000);
+}
+
 int ReportError(DWORD error) {
   char text[512] = {};
   if (RasGetErrorStringA(error, text, sizeof(text)) != 0) text[0] = '\0';
@@ -90,14 +103,7 @@ int Disconnect(const char* entry) {
   }
   for (HRASCONN handle : victims) {
     if (DWORD result = RasHangUpA(handle)) return ReportError(result);
-    // The connection is gone once its status can no longer be read.
-    RASCONNSTATUSA status;
-    for (int i = 0; i < 300; ++i) {
-      ZeroMemory(&status, sizeof(status));
-      status.dwSize = sizeof(status);
-      if (RasGetConnectStatusA(handle, &status) == ERROR_INVALID_HANDLE) break;
-      Sleep(10);
-    }
+    WaitForTeardown(handle);
   }
   std::printf("命令已完成。\n");
   return 0;
@@ -117,7 +123,7 @@ int Dial(const char* phoneBook, const std::string& entry, const std::string& use
   const DWORD error = RasDialA(nullptr, phoneBook, &params, 0, nullptr, &connection);
   if (error != 0) {
     // A failed dial still holds a handle until it is hung up.
-    if (connection) RasHangUpA(connection);
+    if (connection && RasHangUpA(connection) == 0) WaitForTeardown(connection);
     return ReportError(error);
   }
   std::printf("已连接到 %s。\n命令已完成。\n", entry.c_str());

@@ -1,5 +1,6 @@
-// What makes the connections the machine's: other processes see, end and are told of them, and
-// WinINet in every process that loaded the stand-in answers as Windows does while one is up.
+// What makes the connections the machine's: other processes see, end and are told of them (never
+// of what ended before they asked), a dial ends with the process that makes it, and WinINet in
+// every process that loaded the stand-in answers as Windows does while one is up.
 #include "tests/testbed/StandInFixture.h"
 
 #include <wininet.h>
@@ -150,24 +151,64 @@ TEST_F(Machine, TheEndOfAConnectionSignalsWhoeverEndsIt) {
     c.end(handle);
     EXPECT_TRUE(ended.Signalled(kEventWaitMs)) << c.how;
     EXPECT_TRUE(anyEnded.Signalled(kEventWaitMs)) << c.how;
-    EXPECT_EQ(StatusOf(handle), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << c.how;
+    ConnectionStatus status;
+    if (StatusOf(handle, &status) == 0) {
+      EXPECT_EQ(status.rasconnstate, RASCS_Disconnected) << c.how;
+    }
+    // The handle that dialled is hung up, whoever ended the connection, before the entry is
+    // dialled again.
+    RasHangUpA(handle);
+    EXPECT_TRUE(WaitGone(handle)) << c.how;
   }
 }
 
-TEST_F(Machine, RegisteringForAConnectionThatAlreadyEndedSignalsAtOnce) {
-  HRASCONN handle = nullptr;
-  ASSERT_EQ(Dial(kEntry, "demo", "demo1234", &handle), 0u);
-  ASSERT_EQ(RasHangUpA(handle), 0u);
-  CEvent ended;
-  ASSERT_EQ(RasConnectionNotificationA(handle, ended.Get(), RASCN_Disconnection), 0u);
-  EXPECT_TRUE(ended.Signalled(kEventWaitMs));
+// Registering for the end of a connection that has already ended gives no signal, then or later;
+// a handle that names nothing any more is refused.
+TEST_F(Machine, AConnectionThatAlreadyEndedGivesNoCatchUpSignal) {
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "60000");
+  ASSERT_EQ(CreateEntry(kOtherEntry), 0u);
+  ASSERT_EQ(CreateEntry("third_entry"), 0u);
+  ASSERT_EQ(CreateEntry("fourth_entry"), 0u);
+  HRASCONN hungUp = nullptr, dropped = nullptr, failed = nullptr;
+  ASSERT_EQ(Dial(kEntry, "demo", "demo1234", &hungUp), 0u);
+  ASSERT_EQ(RasHangUpA(hungUp), 0u);
+  ASSERT_EQ(Dial(kOtherEntry, "alice", "secret", &dropped), 0u);
+  ASSERT_TRUE(Server().Ctl("DROP alice"));
+  ASSERT_EQ(Dial("third_entry", "bob", "wrong", &failed), static_cast<DWORD>(ERROR_AUTHENTICATION_FAILURE));
 
-  HRASCONN failed = nullptr;
-  ASSERT_EQ(Dial(kEntry, "demo", "wrong", &failed), static_cast<DWORD>(ERROR_AUTHENTICATION_FAILURE));
-  CEvent failedEnded;
-  ASSERT_EQ(RasConnectionNotificationA(failed, failedEnded.Get(), RASCN_Disconnection), 0u);
-  EXPECT_TRUE(failedEnded.Signalled(0)) << "a failed dial is over already";
-  RasHangUpA(failed);
+  CEvent events[3];
+  const HRASCONN ended[3] = {hungUp, dropped, failed};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(RasConnectionNotificationA(ended[i], events[i].Get(), RASCN_Disconnection), 0u) << i;
+  }
+  // A witness: the end of a connection made after the registrations is heard of; by then the
+  // ended ones have had every chance to signal.
+  CEvent witness;
+  ASSERT_EQ(RasConnectionNotificationA(static_cast<HRASCONN>(INVALID_HANDLE_VALUE), witness.Get(),
+                                       RASCN_Disconnection),
+            0u);
+  HRASCONN later = nullptr;
+  ASSERT_EQ(Dial("fourth_entry", "demo", "demo1234", &later), 0u);
+  ASSERT_TRUE(Server().Ctl("DROP demo"));
+  ASSERT_TRUE(witness.Signalled(kEventWaitMs));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(events[i].Signalled(0)) << i;
+
+  // Once a handle names nothing any more, registering for it fails.
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "0");
+  ASSERT_TRUE(HangUpAndWait(failed));
+  CEvent late;
+  EXPECT_EQ(RasConnectionNotificationA(failed, late.Get(), RASCN_Disconnection),
+            static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// A dial belongs to the process that makes it: when that process ends mid-dial the dial is hung
+// up, and no session is left.
+TEST_F(Machine, ADialWhoseProcessEndsIsHungUp) {
+  ASSERT_TRUE(Server().Ctl("DELAY 30000"));
+  EXPECT_EQ(RunProgram(Rasdial(std::string(kEntry) + " demo demo1234"), 1500), -1) << "still dialling";
+  EXPECT_TRUE(WaitUntil([] { return Server().Lines().empty(); }, 10000)) << "torn down and gone";
+  EXPECT_TRUE(Server().Sessions().empty());
+  EXPECT_EQ(Server().Counts("demo").aborted, 1u);
 }
 
 TEST_F(Machine, AnEventClosedAfterRegisteringIsNotConfusedWithANewOne) {
@@ -213,7 +254,8 @@ TEST_F(Machine, WinInetAnswersModemWhileAConnectionIsUp) {
       << up;
 
   ASSERT_EQ(RasHangUpA(handle), 0u);
-  EXPECT_EQ(ConnectedState(), idle) << "LAN again after the hang-up";
+  EXPECT_EQ(ConnectedState(), idle) << "LAN again from the hang-up on, while the connection tears down";
+  ASSERT_TRUE(WaitGone(handle));
 
   ASSERT_EQ(RunProgram(Rasdial(std::string(kEntry) + " demo demo1234"), kProgramWaitMs), 0);
   EXPECT_TRUE(ConnectedState() & INTERNET_CONNECTION_MODEM) << "a connection of another process counts too";

@@ -47,6 +47,8 @@ TEST(Protocol, NumbersAreDigitsWithinTheLimit) {
       {"0", 10, true, 0},
       {"10", 10, true, 10},
       {"11", 10, false, 0},
+      {"2", 1, false, 0},
+      {"9", 0, false, 0},
       {"18446744073709551615", UINT64_MAX, true, UINT64_MAX},
       {"18446744073709551616", UINT64_MAX, false, 0},
       {"99999999999999999999999", UINT64_MAX, false, 0},
@@ -90,6 +92,9 @@ TEST(Protocol, SessionWordsRoundTrip) {
   in.entry = "pppoe_vorlan_default_entry";
   in.deviceType = "pppoe";
   in.deviceName = "WAN Miniport (PPPOE)";
+  in.phase = kPhaseFailed;
+  in.state = kStateAuthenticate;
+  in.error = 691;
   const std::string line = "SESSION " + FormatSessionWords(in);
   SessionInfo out;
   ASSERT_TRUE(ParseSessionWords(SplitWords(line), 1, &out)) << line;
@@ -104,19 +109,50 @@ TEST(Protocol, SessionWordsRoundTrip) {
   EXPECT_EQ(out.entry, in.entry);
   EXPECT_EQ(out.deviceType, in.deviceType);
   EXPECT_EQ(out.deviceName, in.deviceName);
+  EXPECT_EQ(out.phase, in.phase);
+  EXPECT_EQ(out.state, in.state);
+  EXPECT_EQ(out.error, in.error);
 }
 
 TEST(Protocol, MalformedSessionWordsAreRefused) {
-  const std::string good = "65536 demo 1.2.3.4 1 2 3 4 5 e t n";
+  const std::string good = "65536 demo 1.2.3.4 1 2 3 4 5 e t n connected 8192 0";
   SessionInfo session;
   ASSERT_TRUE(ParseSessionWords(SplitWords(good), 0, &session));
-  for (const char* bad : {"65536 demo 1.2.3.4 1 2 3 4 5 e t",          // a word short
-                          "65536 demo 1.2.3.4 1 2 3 4 5 e t n extra",  // a word too many
-                          "12 demo 1.2.3.4 1 2 3 4 5 e t n",           // id below the range
-                          "65536 de%G 1.2.3.4 1 2 3 4 5 e t n",        // broken escape
-                          "65536 demo 1.2.3.4 x 2 3 4 5 e t n",        // start not a number
-                          "65536 demo 1.2.3.4 1 2 3 4 4294967296 e t n"}) {
+  for (const char* bad : {"65536 demo 1.2.3.4 1 2 3 4 5 e t n connected 8192",          // a word short
+                          "65536 demo 1.2.3.4 1 2 3 4 5 e t n connected 8192 0 extra",  // a word too many
+                          "12 demo 1.2.3.4 1 2 3 4 5 e t n connected 8192 0",           // id below the range
+                          "65536 de%G 1.2.3.4 1 2 3 4 5 e t n connected 8192 0",        // broken escape
+                          "65536 demo 1.2.3.4 x 2 3 4 5 e t n connected 8192 0",        // start not a number
+                          "65536 demo 1.2.3.4 1 2 3 4 4294967296 e t n connected 8192 0",
+                          "65536 demo 1.2.3.4 1 2 3 4 5 e t n connected x 0",  // state not a number
+                          "65536 demo 1.2.3.4 1 2 3 4 5 e t n connected 8192 -1"}) {
     EXPECT_FALSE(ParseSessionWords(SplitWords(bad), 0, &session)) << bad;
+  }
+}
+
+TEST(Protocol, CountWordsRoundTripAndMustAddUp) {
+  AccountCounts in;
+  in.user = "user name";
+  in.dials = 9;
+  in.aborted = 1;
+  in.sessions = 2;
+  in.online = true;
+  in.refusals = {{633, 1}, {691, 5}};
+  const std::string words = FormatCountWords(in);
+  EXPECT_EQ(words, "user%20name 9 6 1 2 1 633:1 691:5");
+  AccountCounts out;
+  ASSERT_TRUE(ParseCountWords(SplitWords(words), 0, &out)) << words;
+  EXPECT_EQ(out.user, in.user);
+  EXPECT_EQ(out.dials, 9u);
+  EXPECT_EQ(out.Refusals(), 6u);
+  EXPECT_EQ(out.Refused(691), 5u);
+  EXPECT_EQ(out.Refused(678), 0u);
+  EXPECT_EQ(out.aborted, 1u);
+  EXPECT_EQ(out.sessions, 2u);
+  EXPECT_TRUE(out.online);
+  for (const char* bad : {"u 9 6 1 2", "u 9 6 1 2 1 633:1", "u 9 1 1 2 2 633:1", "u 9 1 1 2 1 633",
+                          "u 9 2 1 2 1 633:1 633:1", "u 9 0 1 2 1 633:0", "u x 0 0 0 0"}) {
+    EXPECT_FALSE(ParseCountWords(SplitWords(bad), 0, &out)) << bad;
   }
 }
 

@@ -173,6 +173,11 @@ class CClient {
   CLineBuffer m_input;
 };
 
+// A dial of demo's own entry on a PPPoE device with PPP framing.
+std::string DialRequest(const std::string& entry = "entry", const std::string& teardownMs = "") {
+  return "DIAL demo demo1234 " + entry + " pppoe dev 1" + (teardownMs.empty() ? "" : " " + teardownMs);
+}
+
 TEST(ServerLoop, APartialRequestStallsNobody) {
   CLiveServer server;
   CClient slow(server.Port());
@@ -212,7 +217,8 @@ TEST(ServerLoop, ManyClientsAtOnce) {
   }
   for (auto& client : clients) client->Send("LIST\n");
   for (auto& client : clients) EXPECT_EQ(client->ReadLine(), "OK 0");
-  EXPECT_EQ(clients[0]->Ask("DIAL demo demo1234").substr(0, 3), "OK ");
+  EXPECT_EQ(clients[0]->Ask(DialRequest()).substr(0, 5), "LINE ");
+  EXPECT_EQ(clients[0]->ReadLine().substr(0, 3), "OK ");
   for (auto& client : clients) client->Send("LIST\n");
   for (auto& client : clients) {
     EXPECT_EQ(client->ReadLine().substr(0, 8), "SESSION ");
@@ -236,15 +242,23 @@ TEST(ServerLoop, ConnectionsBeyondTheLimitAreClosedAndTheRestServed) {
 TEST(ServerLoop, AClientThatVanishesDuringItsDialLeavesNoSession) {
   CLiveServer server;
   CClient control(server.Port());
-  EXPECT_EQ(control.Ask("DELAY 150"), "OK");
+  EXPECT_EQ(control.Ask("DELAY 60000"), "OK");
   {
     CClient dialer(server.Port());
-    dialer.Send("DIAL demo demo1234\n");
+    EXPECT_EQ(dialer.Ask(DialRequest("entry", "0")).substr(0, 5), "LINE ");
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The hung-up dial tears down at once; the server then knows no line and counts the abort.
+  for (int i = 0; i < 300 && control.Ask("LIST") != "OK 0"; ++i) {
+    while (control.ReadLine(0) != "<timeout>") {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(control.Ask("LIST"), "OK 0");
+  EXPECT_EQ(control.Ask("COUNTS demo"), "COUNT demo 1 0 1 0 0");
+  EXPECT_EQ(control.ReadLine(), "OK 1");
   EXPECT_EQ(control.Ask("DELAY 0"), "OK");
-  EXPECT_EQ(control.Ask("DIAL demo demo1234").substr(0, 3), "OK ") << "the account is not left online";
+  EXPECT_EQ(control.Ask(DialRequest()).substr(0, 5), "LINE ");
+  EXPECT_EQ(control.ReadLine().substr(0, 3), "OK ") << "the account is not left online";
 }
 
 TEST(ServerLoop, SubscribersHearOfSessionsOverTheWire) {
@@ -252,7 +266,8 @@ TEST(ServerLoop, SubscribersHearOfSessionsOverTheWire) {
   CClient watcher(server.Port());
   CClient dialer(server.Port());
   EXPECT_EQ(watcher.Ask("WATCH"), "OK 0");
-  const std::string reply = dialer.Ask("DIAL demo demo1234");
+  ASSERT_EQ(dialer.Ask(DialRequest()).substr(0, 5), "LINE ");
+  const std::string reply = dialer.ReadLine();
   ASSERT_EQ(reply.substr(0, 3), "OK ");
   const std::string id(SplitWords(reply)[1]);
   EXPECT_EQ(watcher.ReadLine().substr(0, 9 + id.size() + 1), "EVENT UP " + id + " ");
@@ -328,24 +343,42 @@ TEST(Ctl, ListsDropsAndReportsErrors) {
   CLiveServer server;
   const std::string port = std::to_string(server.Port());
   CClient dialer(server.Port());
-  ASSERT_EQ(dialer.Ask("DIAL demo demo1234").substr(0, 3), "OK ");
+  ASSERT_EQ(dialer.Ask(DialRequest()).substr(0, 5), "LINE ");
+  ASSERT_EQ(dialer.ReadLine().substr(0, 3), "OK ");
 
   std::ostringstream out, err;
   EXPECT_EQ(RunCtl({"--port", port, "list"}, out, err), 0) << err.str();
-  const std::string listing = out.str();
+  std::string listing = out.str();
   EXPECT_NE(listing.find(" demo 203.0.113.10 "), std::string::npos) << listing;
   EXPECT_NE(listing.find(" received "), std::string::npos) << listing;
+  EXPECT_EQ(listing.substr(listing.size() - 11), " connected\n") << listing;
   EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 1) << listing;
 
   out.str("");
   EXPECT_EQ(RunCtl({"--port", port, "drop", "all"}, out, err), 0);
   EXPECT_EQ(out.str(), "1\n");
+  out.str("");
+  EXPECT_EQ(RunCtl({"--port", port, "list"}, out, err), 0);
+  listing = out.str();
+  EXPECT_NE(listing.find(" closing error 629\n"), std::string::npos)
+      << "a dropped line tears down: " << listing;
 
   err.str("");
   EXPECT_EQ(RunCtl({"--port", port, "fail", "x"}, out, err), 1);
   EXPECT_NE(err.str().find("error 400"), std::string::npos) << err.str();
   EXPECT_EQ(RunCtl({"--port", port, "fail", "678", "2"}, out, err), 0);
-  EXPECT_EQ(dialer.Ask("DIAL demo demo1234").substr(0, 8), "ERR 678 ");
+  EXPECT_EQ(dialer.Ask(DialRequest("other")).substr(0, 5), "LINE ");
+  EXPECT_EQ(dialer.ReadLine().substr(0, 8), "ERR 678 ");
+  EXPECT_EQ(dialer.Ask(DialRequest()).substr(0, 8), "ERR 633 ") << "the dropped line still tears down";
+
+  out.str("");
+  EXPECT_EQ(RunCtl({"--port", port, "counts"}, out, err), 0);
+  EXPECT_EQ(out.str(), "demo: dials 3, refused 2 (633 x1 678 x1), aborted 0, sessions 1, offline\n");
+  out.str("");
+  EXPECT_EQ(RunCtl({"--port", port, "reset"}, out, err), 0);
+  EXPECT_EQ(RunCtl({"--port", port, "list"}, out, err), 0);
+  EXPECT_EQ(RunCtl({"--port", port, "counts"}, out, err), 0);
+  EXPECT_EQ(out.str(), "") << "reset forgets every line and every count";
 }
 
 TEST(Ctl, UsageMistakesAndAMissingServer) {

@@ -38,6 +38,7 @@ void StandIn::SetUp() {
   SetEnvironmentVariableA("RASEMU_DEVICES", nullptr);
   SetEnvironmentVariableA("RASEMU_ENUM_ERROR", nullptr);
   SetEnvironmentVariableA("RASEMU_PBK_ERROR", nullptr);
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", nullptr);
   char folder[MAX_PATH] = {};
   GetTempPathA(sizeof(folder), folder);
   char path[MAX_PATH];
@@ -49,21 +50,17 @@ void StandIn::SetUp() {
 }
 
 void StandIn::TearDown() {
-  if (s_server && s_server->Running()) {
-    s_server->Ctl("DROP all");
-    s_server->Ctl("FAIL 0");
-    s_server->Ctl("DELAY 0");
-  }
+  if (s_server && s_server->Running()) s_server->Reset();
   if (!m_phoneBook.empty()) DeleteFileA(m_phoneBook.c_str());
 }
 
-DWORD StandIn::CreateEntry(const char* name, const char* deviceType, const char* deviceName) {
+DWORD StandIn::CreateEntry(const char* name, const char* deviceType, const char* deviceName, DWORD framing) {
   Entry entry;
   ZeroMemory(&entry, sizeof(entry));
   entry.dwSize = sizeof(entry);
   entry.dwfOptions = RASEO_RemoteDefaultGateway | RASEO_SwCompression;
   entry.dwfNetProtocols = RASNP_Ip;
-  entry.dwFramingProtocol = RASFP_Ppp;
+  entry.dwFramingProtocol = framing;
   entry.dwType = RASET_Broadband;
   lstrcpynA(entry.szDeviceType, deviceType, sizeof(entry.szDeviceType));
   lstrcpynA(entry.szDeviceName, deviceName, sizeof(entry.szDeviceName));
@@ -97,6 +94,21 @@ DWORD StandIn::StatusOf(HRASCONN handle, ConnectionStatus* status) {
   ZeroMemory(target, sizeof(*target));
   target->dwSize = sizeof(*target);
   return RasGetConnectStatusA(handle, target);
+}
+
+bool StandIn::WaitGone(HRASCONN handle, DWORD timeoutMs) {
+  return WaitUntil([handle] { return StatusOf(handle) == ERROR_INVALID_HANDLE; }, timeoutMs);
+}
+
+bool StandIn::HangUpAndWait(HRASCONN handle) {
+  return RasHangUpA(handle) == 0 && WaitGone(handle);
+}
+
+bool StandIn::Listed(HRASCONN handle) {
+  for (const Connection& connection : Connections()) {
+    if (connection.hrasconn == handle) return true;
+  }
+  return false;
 }
 
 std::string StandIn::Rasdial(const std::string& arguments) {

@@ -1,11 +1,15 @@
 // The stand-in rasapi32.dll in one process: devices, phone book, dialling against the live
-// access server, size checks, buffer sizing, error texts and statistics.
+// access server with its states, refusals and tear-down, every structure version, buffer sizing,
+// error texts and statistics.
 #include "tests/testbed/StandInFixture.h"
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace testbed {
 namespace {
@@ -114,13 +118,13 @@ TEST_F(StandIn, EntryPropertiesAreSizedTheWindowsWay) {
   DWORD size = 0;
   EXPECT_EQ(RasGetEntryPropertiesA(nullptr, kEntry, nullptr, &size, nullptr, nullptr),
             static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL));
-  EXPECT_EQ(size, sizeof(Entry));
+  EXPECT_EQ(size, 3480u) << "without a structure, the size of the newest version";
   Entry entry;
   entry.dwSize = sizeof(entry);
   size = sizeof(entry) - 1;
   EXPECT_EQ(RasGetEntryPropertiesA(nullptr, kEntry, &entry, &size, nullptr, nullptr),
             static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL));
-  EXPECT_EQ(size, sizeof(Entry));
+  EXPECT_EQ(size, sizeof(Entry)) << "room for the caller's version";
   entry.dwSize = 0;
   EXPECT_EQ(RasGetEntryPropertiesA(nullptr, kEntry, &entry, &size, nullptr, nullptr),
             static_cast<DWORD>(ERROR_INVALID_SIZE));
@@ -191,7 +195,8 @@ TEST_F(StandIn, TheDefaultPhoneBookLiesWhereWindowsKeepsItsOwn) {
       << "a caller's phone-book path names its own file";
 }
 
-TEST_F(StandIn, DialConnectsAndHangUpEnds) {
+TEST_F(StandIn, DialConnectsAndHangUpTearsDownForTheTimeAsked) {
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "1500");
   HRASCONN handle = nullptr;
   ASSERT_EQ(Dial(kEntry, "demo", "demo1234", &handle), 0u);
   ASSERT_NE(handle, nullptr);
@@ -220,8 +225,23 @@ TEST_F(StandIn, DialConnectsAndHangUpEnds) {
   EXPECT_STREQ(connections[0].szDeviceType, "pppoe");
   EXPECT_EQ(Server().Sessions().at(0).user, "demo");
 
+  // The handle stays valid and listed while the connection tears down; a dial of the entry meanwhile
+  // finds its port not available, and gets no handle.
+  const DWORD hungUp = GetTickCount();
   EXPECT_EQ(RasHangUpA(handle), 0u);
-  EXPECT_EQ(StatusOf(handle), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  ASSERT_EQ(StatusOf(handle, &status), 0u);
+  EXPECT_EQ(status.rasconnstate, RASCS_Disconnected);
+  EXPECT_TRUE(Listed(handle));
+  EXPECT_TRUE(Server().Sessions().empty()) << "the account is offline at once";
+  HRASCONN again = reinterpret_cast<HRASCONN>(1);
+  EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &again), static_cast<DWORD>(ERROR_PORT_NOT_AVAILABLE));
+  EXPECT_EQ(again, nullptr);
+  EXPECT_EQ(RasGetProjectionInfoA(handle, RASP_PppIp, &ip, &size),
+            static_cast<DWORD>(ERROR_PROJECTION_NOT_COMPLETE));
+  EXPECT_EQ(RasHangUpA(handle), 0u) << "hanging up a connection that tears down is fine";
+  ASSERT_TRUE(WaitGone(handle));
+  EXPECT_GE(GetTickCount() - hungUp, 1400u) << "RASEMU_TEARDOWN_MS sets the tear-down time";
+
   EXPECT_TRUE(Connections().empty());
   EXPECT_EQ(RasHangUpA(handle), static_cast<DWORD>(ERROR_INVALID_HANDLE))
       << "a handle dies with its connection";
@@ -229,30 +249,200 @@ TEST_F(StandIn, DialConnectsAndHangUpEnds) {
   RAS_STATS statistics;
   statistics.dwSize = sizeof(statistics);
   EXPECT_EQ(RasGetConnectionStatistics(handle, &statistics), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(Server().Counts("demo").Refused(ERROR_PORT_NOT_AVAILABLE), 1u);
+
+  // Without the variable a tear-down takes a second.
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", nullptr);
+  ASSERT_EQ(Dial(kEntry, "demo", "demo1234", &handle), 0u);
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(RasHangUpA(handle), 0u);
+  ASSERT_TRUE(WaitGone(handle));
+  EXPECT_GE(GetTickCount() - start, 900u);
 }
 
-TEST_F(StandIn, RefusedCredentialsGive691AndAHandleToHangUp) {
+// A dial is the machine's connection from its first moment: listed, its handle the caller's while
+// RasDialA still blocks, walked through the states of a PPPoE dial, and not to be dialled again.
+TEST_F(StandIn, ADialIsListedAtOnceAndWalksItsStatesBeforeConnected) {
+  ASSERT_TRUE(Server().Ctl("DELAY 1500"));
+  struct Dialling {
+    HRASCONN handle = nullptr;
+    DWORD result = 0;
+  } dialling;
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* context) -> DWORD {
+        auto* d = static_cast<Dialling*>(context);
+        d->result = Dial(kEntry, "demo", "demo1234", &d->handle);
+        return 0;
+      },
+      &dialling, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return Connections().size() == 1; }, 5000));
+  const HRASCONN handle = Connections()[0].hrasconn;
+  ASSERT_TRUE(WaitUntil([&] { return *static_cast<HRASCONN volatile*>(&dialling.handle) == handle; }, 5000))
+      << "the caller's handle is set while the dial runs";
+
+  HRASCONN second = reinterpret_cast<HRASCONN>(1);
+  EXPECT_EQ(Dial(kEntry, "alice", "secret", &second), static_cast<DWORD>(ERROR_DIAL_ALREADY_IN_PROGRESS));
+  EXPECT_EQ(second, nullptr);
+  PppIp ip;
+  ip.dwSize = sizeof(ip);
+  DWORD size = sizeof(ip);
+  EXPECT_EQ(RasGetProjectionInfoA(handle, RASP_PppIp, &ip, &size),
+            static_cast<DWORD>(ERROR_PROJECTION_NOT_COMPLETE));
+
+  std::vector<RASCONNSTATE> seen;
+  ConnectionStatus status;
+  while (StatusOf(handle, &status) == 0 && status.rasconnstate != RASCS_Connected) {
+    if (seen.empty() || seen.back() != status.rasconnstate) seen.push_back(status.rasconnstate);
+    EXPECT_EQ(status.dwError, 0u);
+    Sleep(5);
+  }
+  EXPECT_EQ(status.rasconnstate, RASCS_Connected);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_EQ(dialling.result, 0u);
+  EXPECT_EQ(dialling.handle, handle);
+
+  const std::vector<RASCONNSTATE> walk = {
+      RASCS_OpenPort,        RASCS_PortOpened,          RASCS_ConnectDevice,
+      RASCS_DeviceConnected, RASCS_AllDevicesConnected, RASCS_Authenticate,
+      RASCS_AuthNotify,      RASCS_AuthProject,         RASCS_Authenticated,
+      RASCS_Projected};
+  ASSERT_GE(seen.size(), 5u) << "the intermediate states are there to be seen";
+  std::size_t at = 0;
+  for (RASCONNSTATE state : seen) {
+    while (at < walk.size() && walk[at] != state) ++at;
+    EXPECT_LT(at, walk.size()) << "state " << state << " out of order";
+  }
+  EXPECT_LE(seen.front(), RASCS_ConnectDevice);
+  const AccountCounts counts = Server().Counts("demo");
+  EXPECT_EQ(counts.dials, 1u);
+  EXPECT_EQ(counts.sessions, 1u);
+  EXPECT_EQ(Server().Counts("alice").Refused(ERROR_DIAL_ALREADY_IN_PROGRESS), 1u);
+}
+
+TEST_F(StandIn, HangingUpADialInProgressEndsItAtOnce) {
+  ASSERT_TRUE(Server().Ctl("DELAY 20000"));
+  struct Dialling {
+    HRASCONN handle = nullptr;
+    DWORD result = 0;
+  } dialling;
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* context) -> DWORD {
+        auto* d = static_cast<Dialling*>(context);
+        d->result = Dial(kEntry, "demo", "demo1234", &d->handle);
+        return 0;
+      },
+      &dialling, 0, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return *static_cast<HRASCONN volatile*>(&dialling.handle) != nullptr; }, 5000));
+  EXPECT_EQ(RasHangUpA(dialling.handle), 0u);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0) << "RasDialA returns when its dial is hung up";
+  CloseHandle(thread);
+  EXPECT_EQ(dialling.result, static_cast<DWORD>(ERROR_USER_DISCONNECTION));
+  EXPECT_TRUE(WaitGone(dialling.handle));
+  EXPECT_TRUE(Server().Sessions().empty());
+  EXPECT_EQ(Server().Counts("demo").aborted, 1u);
+}
+
+TEST_F(StandIn, FailedDialsStayListedWithTheirErrorUntilHungUp) {
   HRASCONN handle = nullptr;
   ASSERT_EQ(Dial(kEntry, "demo", "wrong", &handle), static_cast<DWORD>(ERROR_AUTHENTICATION_FAILURE));
   ASSERT_NE(handle, nullptr) << "Windows hands back a handle that the caller must hang up";
   ConnectionStatus status;
   ASSERT_EQ(StatusOf(handle, &status), 0u);
-  EXPECT_EQ(status.rasconnstate, RASCS_Disconnected);
+  EXPECT_EQ(status.rasconnstate, RASCS_Authenticate) << "where the dial stopped";
   EXPECT_EQ(status.dwError, static_cast<DWORD>(ERROR_AUTHENTICATION_FAILURE));
-  EXPECT_TRUE(Connections().empty());
-  EXPECT_EQ(RasHangUpA(handle), 0u);
-  EXPECT_EQ(StatusOf(handle), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_TRUE(Listed(handle));
+  HRASCONN again = reinterpret_cast<HRASCONN>(1);
+  EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &again), static_cast<DWORD>(ERROR_PORT_ALREADY_OPEN))
+      << "the port stays open until the failed dial is hung up";
+  EXPECT_EQ(again, nullptr);
+  ASSERT_TRUE(HangUpAndWait(handle));
+  EXPECT_FALSE(Listed(handle));
 
-  EXPECT_EQ(Dial(kEntry, "nobody", "demo1234", &handle), static_cast<DWORD>(ERROR_AUTHENTICATION_FAILURE));
-  RasHangUpA(handle);
+  ASSERT_EQ(Dial(kEntry, "nobody", "demo1234", &handle), static_cast<DWORD>(ERROR_AUTHENTICATION_FAILURE));
+  EXPECT_TRUE(HangUpAndWait(handle));
+  const AccountCounts demo = Server().Counts("demo");
+  EXPECT_EQ(demo.Refused(ERROR_AUTHENTICATION_FAILURE), 1u);
+  EXPECT_EQ(demo.Refused(ERROR_PORT_ALREADY_OPEN), 1u);
+  EXPECT_EQ(Server().Counts("nobody").Refused(ERROR_AUTHENTICATION_FAILURE), 1u);
+}
+
+// A line dropped at the provider tears down as a hung-up one does, then stays held by the handle
+// that dialled it: the entry cannot be dialled until the application hangs that handle up.
+TEST_F(StandIn, ADroppedLineTearsDownAndMustStillBeHungUp) {
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "700");
+  HRASCONN handle = nullptr;
+  ASSERT_EQ(Dial(kEntry, "demo", "demo1234", &handle), 0u);
+  HANDLE ended = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  ASSERT_EQ(RasConnectionNotificationA(handle, ended, RASCN_Disconnection), 0u);
+  ASSERT_TRUE(Server().Ctl("DROP demo"));
+  EXPECT_EQ(WaitForSingleObject(ended, 5000), WAIT_OBJECT_0);
+  CloseHandle(ended);
+  ConnectionStatus status;
+  ASSERT_EQ(StatusOf(handle, &status), 0u);
+  EXPECT_EQ(status.rasconnstate, RASCS_Disconnected);
+  EXPECT_EQ(status.dwError, static_cast<DWORD>(ERROR_REMOTE_DISCONNECTION));
+  EXPECT_TRUE(Listed(handle)) << "listed while it tears down";
+  HRASCONN again = nullptr;
+  EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &again), static_cast<DWORD>(ERROR_PORT_NOT_AVAILABLE));
+
+  ASSERT_TRUE(WaitUntil([&] { return !Listed(handle); }, 5000));
+  ASSERT_EQ(StatusOf(handle, &status), 0u) << "torn down, but its handle is not hung up yet";
+  EXPECT_EQ(status.rasconnstate, RASCS_Disconnected);
+  EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &again), static_cast<DWORD>(ERROR_PORT_ALREADY_OPEN));
+  EXPECT_EQ(again, nullptr);
+
+  EXPECT_EQ(RasHangUpA(handle), 0u);
+  EXPECT_EQ(StatusOf(handle), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "torn down already";
+  EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &again), 0u);
+  const AccountCounts counts = Server().Counts("demo");
+  EXPECT_EQ(counts.sessions, 2u);
+  EXPECT_EQ(counts.Refused(ERROR_PORT_NOT_AVAILABLE), 1u);
+  EXPECT_EQ(counts.Refused(ERROR_PORT_ALREADY_OPEN), 1u);
+}
+
+TEST_F(StandIn, OnlyPppoeEntriesWithPppFramingReachTheProvider) {
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "0");
+  ASSERT_TRUE(Server().Ctl("FAIL 718"));
+  struct Case {
+    const char* entry;
+    const char* deviceType;
+    DWORD framing;
+    DWORD result;
+  } cases[] = {
+      {"on a modem", "modem", RASFP_Ppp, ERROR_NO_ANSWER},
+      {"with SLIP framing", "pppoe", RASFP_Slip, ERROR_NO_ANSWER},
+      {"with RAS framing", "pppoe", RASFP_Ras, ERROR_NO_ANSWER},
+      {"on a PPPoE device named in capitals", "PPPoE", RASFP_Ppp, 718},
+      {"on the PPPoE device", "pppoe", RASFP_Ppp, 0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(CreateEntry(c.entry, c.deviceType, "device", c.framing), 0u) << c.entry;
+    HRASCONN handle = nullptr;
+    EXPECT_EQ(Dial(c.entry, "demo", "demo1234", &handle), c.result) << c.entry;
+    ConnectionStatus status;
+    ASSERT_EQ(StatusOf(handle, &status), 0u) << c.entry;
+    if (c.result == ERROR_NO_ANSWER) {
+      EXPECT_EQ(status.rasconnstate, RASCS_ConnectDevice) << "a line that never answers: " << c.entry;
+    }
+    EXPECT_TRUE(HangUpAndWait(handle)) << c.entry;
+  }
+  const AccountCounts counts = Server().Counts("demo");
+  EXPECT_EQ(counts.Refused(ERROR_NO_ANSWER), 3u);
+  EXPECT_EQ(counts.Refused(718), 1u) << "the injected failure waited for a dial that reached the provider";
+  EXPECT_EQ(counts.sessions, 1u);
 }
 
 TEST_F(StandIn, AnAccountAlreadyOnlineIsRefused) {
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "0");
   ASSERT_EQ(CreateEntry(kOtherEntry), 0u);
   HRASCONN first = nullptr, second = nullptr;
   ASSERT_EQ(Dial(kEntry, "demo", "demo1234", &first), 0u);
   EXPECT_EQ(Dial(kOtherEntry, "demo", "demo1234", &second), static_cast<DWORD>(ERROR_AUTHENTICATION_FAILURE));
-  RasHangUpA(second);
+  EXPECT_TRUE(HangUpAndWait(second));
   EXPECT_EQ(Dial(kOtherEntry, "alice", "secret", &second), 0u) << "another account may be online beside it";
   EXPECT_EQ(Connections().size(), 2u);
 }
@@ -265,35 +455,42 @@ TEST_F(StandIn, DiallingAConnectedEntryHandsBackItsConnection) {
   EXPECT_EQ(Server().Sessions().size(), 1u);
 }
 
-TEST_F(StandIn, NoServerMeans678AndNoConnections) {
+TEST_F(StandIn, NoServerMeans678AndAConnectionOfThisProcessOnly) {
   const std::string dead = "127.0.0.1:" + std::to_string(UnusedPort());
   SetEnvironmentVariableA("RASEMU_SERVER", dead.c_str());
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "300");
   HRASCONN handle = nullptr;
   EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &handle), static_cast<DWORD>(ERROR_NO_ANSWER));
   ASSERT_NE(handle, nullptr);
   ConnectionStatus status;
   EXPECT_EQ(StatusOf(handle, &status), 0u);
   EXPECT_EQ(status.dwError, static_cast<DWORD>(ERROR_NO_ANSWER));
+  EXPECT_TRUE(Listed(handle)) << "listed until it is hung up";
+  HRASCONN again = nullptr;
+  EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &again), static_cast<DWORD>(ERROR_PORT_ALREADY_OPEN));
   EXPECT_EQ(RasHangUpA(handle), 0u);
+  EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &again), static_cast<DWORD>(ERROR_PORT_NOT_AVAILABLE));
+  EXPECT_TRUE(WaitGone(handle));
   EXPECT_TRUE(Connections().empty());
   SetEnvironmentVariableA("RASEMU_SERVER", "not an address");
   EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &handle), static_cast<DWORD>(ERROR_NO_ANSWER));
-  RasHangUpA(handle);
+  EXPECT_TRUE(HangUpAndWait(handle));
 }
 
 TEST_F(StandIn, InjectedFailuresComeBackWithTheirCodes) {
+  SetEnvironmentVariableA("RASEMU_TEARDOWN_MS", "0");
   ASSERT_TRUE(Server().Ctl("FAIL 718 2"));
   HRASCONN handle = nullptr;
   for (int attempt = 0; attempt < 2; ++attempt) {
     EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &handle), 718u) << attempt;
-    EXPECT_EQ(RasHangUpA(handle), 0u);
+    EXPECT_TRUE(HangUpAndWait(handle));
   }
   EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &handle), 0u);
-  RasHangUpA(handle);
+  EXPECT_TRUE(HangUpAndWait(handle));
   for (DWORD code : {678u, 651u, 769u}) {
     ASSERT_TRUE(Server().Ctl("FAIL " + std::to_string(code)));
     EXPECT_EQ(Dial(kEntry, "demo", "demo1234", &handle), code);
-    RasHangUpA(handle);
+    EXPECT_TRUE(HangUpAndWait(handle));
   }
 }
 
@@ -312,62 +509,140 @@ TEST_F(StandIn, TheDialWaitsForTheNegotiation) {
   EXPECT_GE(GetTickCount() - start, 350u);
 }
 
-TEST_F(StandIn, WrongSizeFieldsAre632) {
+// The sizes that each structure had in the headers of each Windows generation, worked out by hand
+// from their layouts (4-byte packing); a program built for any of them is served, any other size is
+// ERROR_INVALID_SIZE.
+#ifdef _WIN64
+const std::vector<DWORD> kConnSizes = {416, 680, 696, 708, 724};
+const std::vector<DWORD> kDialParamsSizes = {1052, 1064, 1068, 1076};
+#else
+const std::vector<DWORD> kConnSizes = {412, 676, 692, 704, 720};
+const std::vector<DWORD> kDialParamsSizes = {1052, 1060, 1064, 1068};
+#endif
+const std::vector<DWORD> kStatusSizes = {160, 288, 332};
+const std::vector<DWORD> kEntrySizes = {1768, 1796, 2088, 2884, 2924, 2948, 3476, 3480};
+const std::vector<DWORD> kPppIpSizes = {24, 40, 48};
+const std::vector<DWORD> kStatisticsSizes = {60};
+const std::vector<DWORD> kDeviceInfoSizes = {152};
+
+// Sizes that match no version: next to every version, and well beyond the newest.
+std::vector<DWORD> WrongSizes(const std::vector<DWORD>& known) {
+  std::vector<DWORD> wrong = {0, 4, known.back() * 2};
+  for (DWORD size : known) {
+    for (DWORD beside : {size - 4, size - 1, size + 1, size + 4}) {
+      if (std::find(known.begin(), known.end(), beside) == known.end()) wrong.push_back(beside);
+    }
+  }
+  return wrong;
+}
+
+TEST_F(StandIn, EveryStructureVersionIsServedAndOtherSizesAre632) {
   HRASCONN live = nullptr;
+  ASSERT_EQ(CreateEntry(kOtherEntry), 0u);
   ASSERT_EQ(Dial(kEntry, "demo", "demo1234", &live), 0u);
+  HRASCONN other = nullptr;
+  ASSERT_EQ(Dial(kOtherEntry, "alice", "secret", &other), 0u);
+  // A buffer of 0xcc bytes, its structure (as far as it is plausible) zeroed and sized.
+  std::vector<unsigned char> buffer(16384);
+  const auto sized = [&buffer](DWORD size) {
+    std::fill(buffer.begin(), buffer.end(), 0xcc);
+    if (size > sizeof(DWORD) && size < buffer.size()) std::fill(buffer.begin(), buffer.begin() + size, 0);
+    std::memcpy(buffer.data(), &size, sizeof(size));
+    return buffer.data();
+  };
   struct Case {
     const char* what;
-    DWORD (*call)(HRASCONN live, DWORD size);
-    DWORD right;
+    const std::vector<DWORD>* sizes;
+    std::function<DWORD(DWORD size)> call;
   } cases[] = {
-      {"RasDialA",
-       [](HRASCONN, DWORD size) {
-         DialParams params;
-         ZeroMemory(&params, sizeof(params));
-         params.dwSize = size;
-         lstrcpyA(params.szEntryName, kEntry);
+      {"RasDialA of a connected entry", &kDialParamsSizes,
+       [&](DWORD size) {
+         auto* params = reinterpret_cast<DialParams*>(sized(size));
+         lstrcpyA(params->szEntryName, kEntry);
+         lstrcpyA(params->szUserName, "demo");
+         lstrcpyA(params->szPassword, "demo1234");
          HRASCONN handle = nullptr;
-         return RasDialA(nullptr, nullptr, &params, 0, nullptr, &handle);
-       },
-       sizeof(DialParams)},
-      {"RasGetConnectStatusA",
-       [](HRASCONN handle, DWORD size) {
-         ConnectionStatus status;
-         status.dwSize = size;
-         return RasGetConnectStatusA(handle, &status);
-       },
-       sizeof(ConnectionStatus)},
-      {"RasEnumConnectionsA",
-       [](HRASCONN, DWORD size) {
-         Connection connections[4];
-         connections[0].dwSize = size;
-         DWORD bytes = sizeof(connections), count = 0;
-         return RasEnumConnectionsA(connections, &bytes, &count);
-       },
-       sizeof(Connection)},
-      {"RasGetProjectionInfoA",
-       [](HRASCONN handle, DWORD size) {
-         PppIp ip;
-         ip.dwSize = size;
-         DWORD bytes = sizeof(ip);
-         return RasGetProjectionInfoA(handle, RASP_PppIp, &ip, &bytes);
-       },
-       sizeof(PppIp)},
-      {"RasGetConnectionStatistics",
-       [](HRASCONN handle, DWORD size) {
-         RAS_STATS statistics;
-         statistics.dwSize = size;
-         return RasGetConnectionStatistics(handle, &statistics);
-       },
-       sizeof(RAS_STATS)},
+         const DWORD result = RasDialA(nullptr, nullptr, params, 0, nullptr, &handle);
+         EXPECT_TRUE(result != 0 || handle == live) << size;
+         return result;
+       }},
+      {"RasGetConnectStatusA", &kStatusSizes,
+       [&](DWORD size) {
+         const DWORD result = RasGetConnectStatusA(live, reinterpret_cast<ConnectionStatus*>(sized(size)));
+         if (result == 0) {
+           EXPECT_EQ(reinterpret_cast<ConnectionStatus*>(buffer.data())->rasconnstate, RASCS_Connected)
+               << size;
+           EXPECT_EQ(buffer[size], 0xcc) << "nothing written beyond the caller's version: " << size;
+         }
+         return result;
+       }},
+      {"RasEnumConnectionsA", &kConnSizes,
+       [&](DWORD size) {
+         DWORD bytes = 2 * size, count = 0;
+         const DWORD result = RasEnumConnectionsA(reinterpret_cast<Connection*>(sized(size)), &bytes, &count);
+         if (result == 0) {
+           // Records follow each other at the caller's size.
+           EXPECT_EQ(count, 2u);
+           EXPECT_EQ(bytes, 2 * size);
+           HRASCONN second = nullptr;
+           std::memcpy(&second, buffer.data() + size + offsetof(RASCONNA, hrasconn), sizeof(second));
+           EXPECT_EQ(second, other) << size;
+           EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data() + size + offsetof(RASCONNA, szEntryName)),
+                        kOtherEntry);
+           EXPECT_EQ(buffer[2 * size], 0xcc) << size;
+         }
+         return result;
+       }},
+      {"RasGetProjectionInfoA", &kPppIpSizes,
+       [&](DWORD size) {
+         DWORD bytes = size;
+         const DWORD result = RasGetProjectionInfoA(live, RASP_PppIp, sized(size), &bytes);
+         if (result == 0) {
+           EXPECT_EQ(std::string(reinterpret_cast<PppIp*>(buffer.data())->szIpAddress).substr(0, 10),
+                     "203.0.113.");
+           EXPECT_EQ(buffer[size], 0xcc) << size;
+         }
+         return result;
+       }},
+      {"RasGetConnectionStatistics", &kStatisticsSizes,
+       [&](DWORD size) {
+         return RasGetConnectionStatistics(live, reinterpret_cast<RAS_STATS*>(sized(size)));
+       }},
+      {"RasEnumDevicesA", &kDeviceInfoSizes,
+       [&](DWORD size) {
+         DWORD bytes = size, count = 0;
+         return RasEnumDevicesA(reinterpret_cast<DeviceInfo*>(sized(size)), &bytes, &count);
+       }},
+      {"RasSetEntryPropertiesA and RasGetEntryPropertiesA", &kEntrySizes,
+       [&](DWORD size) {
+         auto* entry = reinterpret_cast<Entry*>(sized(size));
+         entry->dwFramingProtocol = RASFP_Ppp;
+         lstrcpyA(entry->szDeviceType, "pppoe");
+         // The last field of every version is a DWORD.
+         const DWORD last = size >= 2 * sizeof(DWORD) && size < buffer.size() ? size - sizeof(DWORD) : 0;
+         if (last != 0) std::memcpy(buffer.data() + last, &size, sizeof(size));
+         if (DWORD result = RasSetEntryPropertiesA(nullptr, "versions", entry, size, nullptr, 0))
+           return result;
+         sized(size);
+         DWORD bytes = size;
+         if (DWORD result = RasGetEntryPropertiesA(nullptr, "versions", entry, &bytes, nullptr, nullptr)) {
+           return result;
+         }
+         DWORD back = 0;
+         std::memcpy(&back, buffer.data() + last, sizeof(back));
+         EXPECT_EQ(back, size) << "the last field of the version comes back";
+         EXPECT_STREQ(entry->szDeviceType, "pppoe");
+         EXPECT_EQ(buffer[size], 0xcc) << size;
+         return 0ul;
+       }},
   };
   for (const Case& c : cases) {
-    for (DWORD wrong : {DWORD{0}, c.right - 1, c.right + 1, c.right * 2}) {
-      EXPECT_EQ(c.call(live, wrong), static_cast<DWORD>(ERROR_INVALID_SIZE))
-          << c.what << " with size " << wrong;
+    for (DWORD size : *c.sizes) EXPECT_EQ(c.call(size), 0u) << c.what << " with size " << size;
+    for (DWORD size : WrongSizes(*c.sizes)) {
+      EXPECT_EQ(c.call(size), static_cast<DWORD>(ERROR_INVALID_SIZE)) << c.what << " with size " << size;
     }
-    EXPECT_EQ(c.call(live, c.right), 0u) << c.what;
   }
+  EXPECT_EQ(Server().Sessions().size(), 2u) << "dials of a connected entry hand back its connection";
 }
 
 TEST_F(StandIn, ConnectionListsAreSizedTheWindowsWay) {
@@ -382,7 +657,7 @@ TEST_F(StandIn, ConnectionListsAreSizedTheWindowsWay) {
 
   size = 0;
   EXPECT_EQ(RasEnumConnectionsA(nullptr, &size, &count), static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL));
-  EXPECT_EQ(size, 2 * sizeof(Connection));
+  EXPECT_EQ(size, 2 * kConnSizes.back()) << "without a buffer, room for the newest version";
   EXPECT_EQ(count, 2u);
 
   Connection one;
@@ -399,7 +674,7 @@ TEST_F(StandIn, ConnectionListsAreSizedTheWindowsWay) {
   size = static_cast<DWORD>(2 * sizeof(Connection));
   ASSERT_EQ(RasEnumConnectionsA(two.data(), &size, &count), 0u);
   EXPECT_EQ(count, 2u);
-  EXPECT_EQ(two[0].hrasconn, a) << "in the order the connections came up";
+  EXPECT_EQ(two[0].hrasconn, a) << "in the order the connections were dialled";
   EXPECT_EQ(two[1].hrasconn, b);
   EXPECT_STREQ(two[1].szEntryName, kOtherEntry);
   EXPECT_EQ(two[1].dwSize, sizeof(Connection));
@@ -426,16 +701,26 @@ TEST_F(StandIn, ProjectionBuffersAreSizedTheWindowsWay) {
             static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
-TEST_F(StandIn, ErrorTextsAreTheChineseWindowsTexts) {
+TEST_F(StandIn, ErrorTextsAreTheChineseWindowsTextsOfRemoteAccessCodesOnly) {
   char text[256];
-  ASSERT_EQ(RasGetErrorStringA(691, text, sizeof(text)), 0u);
-  EXPECT_STREQ(text, "由于用户名和/或密码在此域上无效，访问被拒绝。");
-  ASSERT_EQ(RasGetErrorStringA(678, text, sizeof(text)), 0u);
-  EXPECT_STREQ(text, "远程计算机没有响应。");
-  ASSERT_EQ(RasGetErrorStringA(623, text, sizeof(text)), 0u);
-  EXPECT_STREQ(text, "系统无法找到此连接的电话簿项。");
-  ASSERT_EQ(RasGetErrorStringA(54321, text, sizeof(text)), 0u);
-  EXPECT_NE(std::string(text).find("54321"), std::string::npos) << "an unknown code still gets a text";
+  struct Case {
+    UINT code;
+    const char* text;
+  } cases[] = {
+      {691, "由于用户名和/或密码在此域上无效，访问被拒绝。"},
+      {678, "远程计算机没有响应。"},
+      {623, "系统无法找到此连接的电话簿项。"},
+      {633, "调制解调器（或其他连接设备）已经在使用或配置不正确。"},
+      {756, "已经在拨此连接。"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(RasGetErrorStringA(c.code, text, sizeof(text)), 0u) << c.code;
+    EXPECT_STREQ(text, c.text);
+  }
+  for (UINT other : {0u, 6u, 87u, 183u, 599u, 871u, 54321u}) {
+    EXPECT_EQ(RasGetErrorStringA(other, text, sizeof(text)), static_cast<DWORD>(ERROR_INVALID_PARAMETER))
+        << other << " is no remote-access error";
+  }
   EXPECT_EQ(RasGetErrorStringA(691, text, 5), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(RasGetErrorStringA(691, nullptr, 256), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }

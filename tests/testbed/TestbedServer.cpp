@@ -242,24 +242,54 @@ void CTestbedServer::Stop() {
 }
 
 bool CTestbedServer::Reset() {
-  return Ctl("DROP all") && Ctl("FAIL 0") && Ctl("DELAY 0") && Ctl("TRAFFIC 20000 5000");
+  return Ctl("RESET") && Ctl("DELAY 0") && Ctl("TRAFFIC 20000 5000");
 }
 
 bool CTestbedServer::Ctl(const std::string& request, std::string* reply, std::vector<std::string>* lines) {
   return m_port != 0 && ServerRequest(m_port, request, reply, lines);
 }
 
-std::vector<SessionInfo> CTestbedServer::Sessions() {
+std::vector<SessionInfo> CTestbedServer::Lines() {
   std::vector<std::string> lines;
-  std::vector<SessionInfo> sessions;
-  if (!Ctl("LIST", nullptr, &lines)) return sessions;
+  std::vector<SessionInfo> result;
+  if (!Ctl("LIST", nullptr, &lines)) return result;
   for (const std::string& line : lines) {
     const auto words = SplitWords(line);
     SessionInfo session;
     if (!words.empty() && words[0] == "SESSION" && ParseSessionWords(words, 1, &session))
-      sessions.push_back(session);
+      result.push_back(session);
+  }
+  return result;
+}
+
+std::vector<SessionInfo> CTestbedServer::Sessions() {
+  std::vector<SessionInfo> sessions;
+  for (const SessionInfo& line : Lines()) {
+    if (line.phase == kPhaseConnected) sessions.push_back(line);
   }
   return sessions;
+}
+
+bool CTestbedServer::Counts(const std::string& user, AccountCounts* counts) {
+  std::vector<std::string> lines;
+  if (!Ctl("COUNTS " + EncodeField(user), nullptr, &lines) || lines.size() != 1) return false;
+  const auto words = SplitWords(lines[0]);
+  return !words.empty() && words[0] == "COUNT" && ParseCountWords(words, 1, counts);
+}
+
+AccountCounts CTestbedServer::Counts(const std::string& user) {
+  AccountCounts counts;
+  Counts(user, &counts);
+  return counts;
+}
+
+bool CTestbedServer::WaitForCounts(const std::string& user,
+                                   const std::function<bool(const AccountCounts&)>& condition,
+                                   DWORD timeoutMs, AccountCounts* last) {
+  AccountCounts counts;
+  const bool met = WaitUntil([&] { return Counts(user, &counts) && condition(counts); }, timeoutMs);
+  if (last) *last = counts;
+  return met;
 }
 
 int RunProgram(const std::string& commandLine, DWORD timeoutMs, std::string* output) {

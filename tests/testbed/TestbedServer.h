@@ -7,7 +7,9 @@
 //   if (testbed::CTestbedServer::FindServerBinary().empty()) GTEST_SKIP() << "no access server";
 //   ASSERT_TRUE(server.Start("", &error)) << error;       // sets RASEMU_SERVER for this process
 //   server.Ctl("FAIL 678");                               // the next dial fails with 678
-//   server.Ctl("DROP all");                               // every line drops
+//   server.Ctl("DROP all");                               // every connected line drops
+//   server.WaitForCounts("demo", [](const testbed::AccountCounts& c) { return c.dials == 3; },
+//                        30000);                          // demo dialled three times
 #pragma once
 
 #include <winsock2.h>
@@ -53,11 +55,26 @@ class CTestbedServer {
   // *lines the data lines before the status.
   bool Ctl(const std::string& request, std::string* reply = nullptr,
            std::vector<std::string>* lines = nullptr);
-  // Back to a quiet line between cases: every session dropped, no injected failure, no
-  // negotiation delay, the default traffic. False when the server refused any of it.
+  // Back to a quiet machine between cases: no line at all (none dialling or tearing down either),
+  // no count, no injected failure, no negotiation delay, the default traffic. False when the
+  // server refused any of it.
   bool Reset();
-  // The sessions of the server (empty when it does not answer).
+  // The connected lines of the server, that is the provider's sessions (empty when it does not
+  // answer).
   std::vector<SessionInfo> Sessions();
+  // Every line of the machine, whatever its phase (dialing, connected, failed, closing, held).
+  std::vector<SessionInfo> Lines();
+
+  // What the server counted for the account since it started or was reset: dials, refusals by
+  // code, aborted dials, sessions, and whether it is online now. *counts is all zero for an
+  // account that never dialled. False when the server does not answer.
+  bool Counts(const std::string& user, AccountCounts* counts);
+  AccountCounts Counts(const std::string& user);
+  // Waits until the account's counts meet the condition, or timeoutMs passed; returns whether they
+  // did. *last gets the counts last read. The counts only grow (but for online), so a condition
+  // such as "three dials" cannot be missed between two reads.
+  bool WaitForCounts(const std::string& user, const std::function<bool(const AccountCounts&)>& condition,
+                     DWORD timeoutMs, AccountCounts* last = nullptr);
 
  private:
   int m_port = 0;

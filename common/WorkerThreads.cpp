@@ -24,14 +24,25 @@ HANDLE StartSystemThread(LPTHREAD_START_ROUTINE start, void* param) {
 }
 
 void WaitDeliveringSentMessages(HANDLE object) {
-  if (object == nullptr) return;
+  WaitDeliveringSentMessages(object, INFINITE);
+}
+
+bool WaitDeliveringSentMessages(HANDLE object, DWORD timeoutMs) {
+  if (object == nullptr) return true;
+  const DWORD start = GetTickCount();
   for (;;) {
     MSG message;
     // Any look at the queue delivers the messages sent to this thread; PM_QS_SENDMESSAGE leaves
     // posted ones where they are.
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, kRecheckMs, QS_SENDMESSAGE);
-    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED || result == WAIT_ABANDONED_0) return;
+    DWORD slice = kRecheckMs;
+    if (timeoutMs != INFINITE) {
+      const DWORD elapsed = GetTickCount() - start;
+      if (elapsed >= timeoutMs) return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+      if (timeoutMs - elapsed < slice) slice = timeoutMs - elapsed;
+    }
+    const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, slice, QS_SENDMESSAGE);
+    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED || result == WAIT_ABANDONED_0) return true;
   }
 }
 
@@ -67,6 +78,10 @@ void CWorkerThread::Join() {
   if (!m_thread.Valid()) return;
   WaitDeliveringSentMessages(m_thread.Get());
   m_thread.Reset();
+}
+
+bool CWorkerThread::WaitForEnd(DWORD timeoutMs) {
+  return !m_thread.Valid() || WaitDeliveringSentMessages(m_thread.Get(), timeoutMs);
 }
 
 void CWorkerThread::Stop() {
@@ -135,6 +150,10 @@ void CWorkerThreads::Finished() {
 
 void CWorkerThreads::WaitUntilIdle() {
   WaitDeliveringSentMessages(m_idle);
+}
+
+bool CWorkerThreads::WaitUntilIdle(DWORD timeoutMs) {
+  return WaitDeliveringSentMessages(m_idle, timeoutMs);
 }
 
 int CWorkerThreads::Running() {

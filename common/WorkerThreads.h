@@ -19,6 +19,8 @@
 // Waits until object is signalled (or the wait fails), delivering meanwhile the messages that other
 // threads send to the calling thread; posted messages stay queued. A null object returns at once.
 void WaitDeliveringSentMessages(HANDLE object);
+// The same, for at most timeoutMs; true when the object was signalled (or is null).
+bool WaitDeliveringSentMessages(HANDLE object, DWORD timeoutMs);
 
 // Creates a running thread; null on failure. Tests replace the system's CreateThread with a
 // function of this shape to make a start fail.
@@ -44,6 +46,9 @@ class CWorkerThread {
   void Join();
   // RequestStop, then Join.
   void Stop();
+  // Waits up to timeoutMs (delivering sent messages) for the thread to end, without closing it;
+  // true when it has ended or none was started.
+  bool WaitForEnd(DWORD timeoutMs);
 
   bool IsRunning() const { return m_thread.Valid(); }
   bool StopRequested() const;
@@ -74,6 +79,8 @@ class CWorkerThreads {
   bool Start(std::function<void()> work);
   // Returns once no worker runs, delivering sent messages while it waits.
   void WaitUntilIdle();
+  // The same for at most timeoutMs; true when no worker runs.
+  bool WaitUntilIdle(DWORD timeoutMs);
   // The number of workers running now.
   int Running();
 

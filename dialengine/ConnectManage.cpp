@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/TextCopy.h"
+#include "dialengine/DialerShares.h"
 #include "dialengine/EngineSystem.h"
 #include "dialengine/HostAccess.h"
 #include "dialengine/LanDial.h"
@@ -25,17 +26,33 @@ void ShowMessage(const char* text) {
 CConnectManage::CConnectManage()
     : m_dialer(nullptr), m_connectType(0), m_entryCallback(nullptr), m_userData(nullptr) {}
 
-CConnectManage::CConnectManage(const CConnectManage& other) = default;
+CConnectManage::CConnectManage(const CConnectManage& other)
+    : m_dialer(other.m_dialer),
+      m_connectType(other.m_connectType),
+      m_entryCallback(other.m_entryCallback),
+      m_userData(other.m_userData) {
+  ShareDialer(m_dialer);
+}
 
-CConnectManage& CConnectManage::operator=(const CConnectManage& other) = default;
+CConnectManage& CConnectManage::operator=(const CConnectManage& other) {
+  if (this == &other) return *this;
+  CDial* old = m_dialer;
+  m_dialer = other.m_dialer;
+  m_connectType = other.m_connectType;
+  m_entryCallback = other.m_entryCallback;
+  m_userData = other.m_userData;
+  ShareDialer(m_dialer);
+  ReleaseDialer(old);
+  return *this;
+}
 
 CConnectManage::~CConnectManage() {
-  delete m_dialer;
+  ReleaseDialer(m_dialer);
 }
 
 void CConnectManage::SetConnectType(int type) {
   if (m_dialer && (m_connectType == kConnectTypeRas || m_connectType == kConnectTypeLan)) {
-    delete m_dialer;
+    ReleaseDialer(m_dialer);
     m_dialer = nullptr;
   }
   NewConnect(type);
@@ -49,8 +66,9 @@ void CConnectManage::NewConnect(int type) {
     dialer = new (std::nothrow) CLanDial();
   }
   if (type == kConnectTypeRas || type == kConnectTypeLan) {
-    // The dialer being replaced is never used again; keeping it would only leak it.
-    delete m_dialer;
+    // The dialer being replaced is never used again by this manager; keeping it would only leak it.
+    AdoptDialer(dialer);
+    ReleaseDialer(m_dialer);
     m_dialer = dialer;
   }
   m_connectType = type;

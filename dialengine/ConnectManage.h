@@ -29,10 +29,12 @@ class LINKWELL_API CConnectManage {
  public:
   // Starts with no dialer, type 0 and no callback or data.
   CConnectManage();
-  // Copies every field: the dialer becomes shared, not duplicated.
+  // Copies every field: the dialer becomes shared, not duplicated. The managers that share a
+  // dialer are counted, and the last one to let it go (destroyed, or given another dialer)
+  // destroys it, so a copy never uses a destroyed dialer.
   CConnectManage(const CConnectManage& other);
   CConnectManage& operator=(const CConnectManage& other);
-  // Destroys the dialer it owns. A copy shares that dialer, so destroying either destroys it.
+  // Lets its dialer go (see above).
   virtual ~CConnectManage();
 
   // Destroys a dialer of a recorded type 1 or 2, then NewConnect(type).

@@ -12,11 +12,28 @@
 CConnection::CConnection(CConfigStore& config, CConnectManage& manager)
     : m_config(config), m_manager(manager), m_supervisor(new CSupervisor(*this)) {}
 
+namespace {
+
+// How long a dial waits for the tear-down of an earlier line of the entry.
+constexpr DWORD kTearDownWaitMs = 10000;
+constexpr DWORD kStopSliceMs = 100;
+
+}  // namespace
+
 CConnection::~CConnection() {
   RequestStop();
-  m_supervisor->EndWatchers();
-  m_workers.WaitUntilIdle();
+  EndThreads();
   CloseLock();
+}
+
+void CConnection::EndThreads() {
+  m_supervisor->WakeWatchers();
+  // A thread blocked in a dial waits for the provider (for as long as it delays its answer); its
+  // line is listed from the start of the dial, and hanging it up makes the dial return.
+  while (!(m_supervisor->WatchersEnded(kStopSliceMs) && m_workers.WaitUntilIdle(kStopSliceMs))) {
+    AbortDefaultEntryDials();
+  }
+  m_supervisor->EndWatchers();
 }
 
 int CConnection::Start() {
@@ -30,9 +47,8 @@ void CConnection::Stop() {
   if (m_stopped) return;
   m_stopped = true;
   RequestStop();
-  m_supervisor->EndWatchers();
   // A dial or hang-up still running uses the engine; the hang-up below must not run beside it.
-  m_workers.WaitUntilIdle();
+  EndThreads();
   CloseLock();
 
   m_record.Close(ConnectionEnd::kNormal);
@@ -141,8 +157,16 @@ void CConnection::Connect(const std::string& user, CSecret password) {
   if (!m_workers.Start([this, ticket] { RunDial(ticket); })) EndTurn();
 }
 
-bool CConnection::DialOnce(DWORD* error) {
+CConnection::DialResult CConnection::DialOnce(DWORD* error) {
   if (error != nullptr) *error = 0;
+  // A line of the entry that is still dialling, failed or tearing down would refuse the dial (756,
+  // 602, 633): it is waited for, within bounds, as Windows needs.
+  const DWORD start = GetTickCount();
+  while (!WaitForDefaultEntryToClear(0) && GetTickCount() - start < kTearDownWaitMs) {
+    if (Stopping()) return DialResult::kNotDialled;
+    WaitForSingleObject(m_stop.Get(), 50);
+  }
+  if (Stopping()) return DialResult::kNotDialled;
   m_manager.SetConnectType(kConnectTypeRas);
   {
     // The engine copies what it is given; the kept password is handed over in place, and the
@@ -153,8 +177,12 @@ bool CConnection::DialOnce(DWORD* error) {
     m_manager.SetConnectInfo(&user[0], m_password.data(), entry);
   }
   const bool connected = m_manager.Connect() != 0;
-  if (!connected && error != nullptr) *error = GetLastError();
-  return connected;
+  if (connected) {
+    m_dialled.store(FindDefaultEntryConnection());
+    return DialResult::kConnected;
+  }
+  if (error != nullptr) *error = GetLastError();
+  return DialResult::kFailed;
 }
 
 void CConnection::RunDial(unsigned ticket) {
@@ -163,15 +191,15 @@ void CConnection::RunDial(unsigned ticket) {
     m_dialing.store(1);
     m_hangUp.store(0);
     DWORD error = 0;
-    const bool connected = DialOnce(&error);
+    const DialResult result = DialOnce(&error);
     // The flag tells the connect watcher that the engine has already shown the connection. After
     // a failed dial it has not, so a connection that comes up later from elsewhere must be shown.
-    if (!connected) m_dialing.store(0);
+    if (result != DialResult::kConnected) m_dialing.store(0);
     const std::string user = UserName();
-    StartNotices(user);
-    if (connected) {
+    if (result != DialResult::kNotDialled) StartNotices(user);
+    if (result == DialResult::kConnected) {
       m_record.OpenConnected(user);
-    } else {
+    } else if (result == DialResult::kFailed) {
       m_record.RecordFailure(user, error);
     }
     ReleaseDialLock();
@@ -200,6 +228,7 @@ void CConnection::RunHangUp(unsigned ticket) {
   if (AcquireDialLock()) {
     m_hangUp.store(1);
     m_dialing.store(0);
+    m_dialled.store(nullptr);
     // The traffic is read from the line before it is hung up.
     m_record.Close(ConnectionEnd::kNormal);
     SendOfflineNotice();

@@ -47,8 +47,9 @@ class CConnection {
   // event, -3 connect watcher, -4 disconnect watcher).
   int Start();
   // The exit, once: ends the watchers (also a redial in progress) and the workers, waiting for
-  // them while delivering the messages they send to the calling thread; then closes the current
-  // record as a normal end, sends the offline notice and hangs up. The window is detached.
+  // them while delivering the messages they send to the calling thread; a dial still waiting for
+  // the provider is hung up so that it returns at once. Then closes the current record as a normal
+  // end, sends the offline notice and hangs up. The window is detached.
   void Stop();
 
   // The client the notices go through; null sends none.
@@ -94,9 +95,14 @@ class CConnection {
   // Takes the dial lock, waiting without limit; false (lock not taken) once stopping.
   bool AcquireDialLock();
   void ReleaseDialLock();
-  // One dial of the default entry with the kept credentials, under the dial lock. True when it
-  // connected; otherwise *error (when given) is the remote-access error (0 when unknown).
-  bool DialOnce(DWORD* error);
+  // One dial of the default entry with the kept credentials, under the dial lock. It first waits
+  // (up to 10 s) until an earlier line of the entry has torn down. On kFailed *error is the
+  // remote-access error (0 when unknown); kNotDialled when the client stopped meanwhile.
+  enum class DialResult { kConnected, kFailed, kNotDialled };
+  DialResult DialOnce(DWORD* error);
+  // Wakes every thread of the connection and waits until they have all ended, hanging up dials in
+  // progress meanwhile (the stop request must be set).
+  void EndThreads();
   void RunDial(unsigned ticket);
   void RunHangUp(unsigned ticket);
   // The order of the commands: each takes a ticket when given; its worker waits for its turn
@@ -134,6 +140,9 @@ class CConnection {
   std::atomic<int> m_hangUp{0};
   // The connection the watchers follow; null when none.
   std::atomic<HRASCONN> m_watched{nullptr};
+  // The line the client's last dial brought up, until the connect watcher has taken it over; it is
+  // taken over even when it has dropped since, so that its end is handled.
+  std::atomic<HRASCONN> m_dialled{nullptr};
   std::atomic<unsigned> m_userDisconnects{0};
   std::atomic<int> m_redialTries{0};
   std::atomic<int> m_redialGap{0};

@@ -35,13 +35,21 @@ bool CDialApp::ActivateRunningInstance() {
   return false;
 }
 
+bool CDialApp::WaitForExitingInstance() {
+  // The mutex exists but no window marks a running instance: the one before is ending (its window
+  // is gone, its hang-up still runs). This start goes on once that one has let the mutex go.
+  const DWORD result = WaitForSingleObject(m_mutex.Get(), kExitingInstanceWaitMs);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
 int CDialApp::Run() {
   OpenMessageStore();
   m_mutex.Reset(CreateMutexA(nullptr, TRUE, app::kInstanceMutex));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    ActivateRunningInstance();
-    m_mutex.Reset();
-    return 0;
+    if (ActivateRunningInstance() || !WaitForExitingInstance()) {
+      m_mutex.Reset();
+      return 0;
+    }
   }
 
   WSADATA data;

@@ -20,8 +20,9 @@ class CDialApp {
   CDialApp(const CDialApp&) = delete;
   CDialApp& operator=(const CDialApp&) = delete;
 
-  // Starts the program: a second instance brings the first one's window forward and returns 0;
-  // otherwise Windows Sockets are started (on failure a message, then 0) and the main window runs
+  // Starts the program: a second instance brings the first one's window forward and returns 0 (an
+  // instance that is still ending, its window already gone, is waited for up to 10 s, and then this
+  // one starts); otherwise Windows Sockets are started (on failure a message, then 0) and the main window runs
   // until "退出". Returns the program's exit code.
   int Run();
 
@@ -35,8 +36,12 @@ class CDialApp {
   static bool ActivateRunningInstance();
 
  private:
+  static constexpr DWORD kExitingInstanceWaitMs = 10000;
+
   // Opens "MessageInfo.xml" beside the program, creating it when missing.
   void OpenMessageStore();
+  // Waits for the instance mutex that an ending instance still holds; true once this one owns it.
+  bool WaitForExitingInstance();
 
   CConfigStore m_config;
   CConnectManage m_manager;

@@ -41,7 +41,7 @@ void CMainDlg::CreateToolbar() {
                               0, 0, 0, 0, m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolbarId)),
                               GetModuleHandleA(nullptr), nullptr);
   if (m_toolbar == nullptr) {
-    MessageBoxA(m_hwnd, "创建工具栏失败!", app::kNotice, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(m_hwnd, "创建工具栏失败!", app::kNotice, MB_OK | MB_ICONERROR);
     // The engine still writes the texts and menu items of a window without a toolbar.
     m_connection.View().Attach(m_hwnd, nullptr);
     return;
@@ -51,7 +51,7 @@ void CMainDlg::CreateToolbar() {
   m_toolbarImages.Reset(ui::LoadMaskedStrip(IDR_TOOLBAR, 48, 48));
   m_toolbarDisabledImages.Reset(ui::LoadMaskedStrip(IDB_TOOLBAR_DISABLED, 48, 48));
   if (commands.empty() || !m_toolbarImages.Valid()) {
-    MessageBoxA(m_hwnd, "加载工具栏资源失败!", app::kNotice, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(m_hwnd, "加载工具栏资源失败!", app::kNotice, MB_OK | MB_ICONERROR);
   } else {
     SendMessageA(m_toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(48, 48));
     SendMessageA(m_toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_toolbarImages.Get()));

@@ -11,6 +11,8 @@
 namespace {
 
 constexpr DWORD kListCapacity = 10;
+// How often the waits for the line look again.
+constexpr DWORD kPollMs = 50;
 // Room for the table's count and one row, the first size the interface table is asked with.
 constexpr ULONG kFirstInterfaceTableBytes = 864;
 
@@ -38,6 +40,50 @@ HRASCONN FindDefaultEntryConnection() {
     if (IsDefaultEntry(connection)) return connection.hrasconn;
   }
   return nullptr;
+}
+
+HRASCONN FindConnectedDefaultEntry() {
+  for (const RASCONNA& connection : ListConnections(kListCapacity)) {
+    if (IsDefaultEntry(connection) && IsConnectionUp(connection.hrasconn)) return connection.hrasconn;
+  }
+  return nullptr;
+}
+
+bool WaitForDefaultEntryToClear(DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    bool clear = true;
+    for (const RASCONNA& connection : ListConnections(kListCapacity)) {
+      if (IsDefaultEntry(connection) && !IsConnectionUp(connection.hrasconn)) clear = false;
+    }
+    if (clear) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
+}
+
+int AbortDefaultEntryDials() {
+  int hungUp = 0;
+  for (const RASCONNA& connection : ListConnections(kListCapacity)) {
+    if (!IsDefaultEntry(connection) || IsConnectionUp(connection.hrasconn)) continue;
+    if (RasHangUpA(connection.hrasconn) == 0) ++hungUp;
+  }
+  return hungUp;
+}
+
+bool HangUpAndWait(HRASCONN connection, DWORD timeoutMs) {
+  if (connection == nullptr) return true;
+  RasHangUpA(connection);
+  // The handle stays valid while the line tears down; only then may the entry be dialled again.
+  const DWORD start = GetTickCount();
+  for (;;) {
+    RASCONNSTATUSA status;
+    std::memset(&status, 0, sizeof(status));
+    status.dwSize = sizeof(status);
+    if (RasGetConnectStatusA(connection, &status) == ERROR_INVALID_HANDLE) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
 }
 
 std::string ConnectionIpAddress(HRASCONN connection) {

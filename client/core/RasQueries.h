@@ -17,8 +17,22 @@ bool IsDefaultEntry(const RASCONNA& connection);
 // is none.
 std::vector<RASCONNA> ListConnections(DWORD capacity);
 
-// The first active connection of the default entry among up to 10 listed ones; null when none.
+// The first active connection of the default entry among up to 10 listed ones, whatever its
+// state (it may still be dialling, or tearing down); null when none.
 HRASCONN FindDefaultEntryConnection();
+// The first connection of the default entry that is connected (RASCS_Connected); null when none.
+HRASCONN FindConnectedDefaultEntry();
+
+// Waits, up to timeoutMs, until no connection of the default entry is listed in any state but
+// connected: a dial of the entry while one is still dialling, failed or tearing down would be
+// refused (756, 602, 633). True when the entry is clear.
+bool WaitForDefaultEntryToClear(DWORD timeoutMs);
+// Hangs up every listed connection of the default entry that is not connected (a dial in progress
+// or a failed one), so that a dial blocked in it returns. The number hung up.
+int AbortDefaultEntryDials();
+// Hangs up a connection and waits, up to timeoutMs, until its handle is no longer valid (the
+// tear-down has ended). False when the wait ran out.
+bool HangUpAndWait(HRASCONN connection, DWORD timeoutMs);
 
 // The IP address of a connection's PPP IP projection; empty when it cannot be read.
 std::string ConnectionIpAddress(HRASCONN connection);

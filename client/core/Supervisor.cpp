@@ -1,5 +1,7 @@
 #include "client/core/Supervisor.h"
 
+#include <vector>
+
 #include "client/core/AppTexts.h"
 #include "client/core/Connection.h"
 #include "client/core/RasQueries.h"
@@ -47,16 +49,18 @@ class CSupervisor::CRedialHost : public IRedialHost {
     if (!m_connection.AcquireDialLock()) return RedialAttempt::kStopped;
     // The user's "断开" is never answered by a redial, and a line that is up again (the user
     // connected, or someone else did) needs none.
-    if (StopRequested() || FindDefaultEntryConnection() != nullptr) {
+    if (StopRequested() || FindConnectedDefaultEntry() != nullptr) {
       m_connection.ReleaseDialLock();
       return RedialAttempt::kStopped;
     }
     m_connection.m_dialing.store(0);
     DWORD code = 0;
-    const bool connected = m_connection.DialOnce(&code);
-    if (connected) m_connection.m_record.OpenConnected(m_connection.UserName());
+    const CConnection::DialResult result = m_connection.DialOnce(&code);
+    if (result == CConnection::DialResult::kConnected)
+      m_connection.m_record.OpenConnected(m_connection.UserName());
     m_connection.ReleaseDialLock();
-    if (connected) return RedialAttempt::kConnected;
+    if (result == CConnection::DialResult::kConnected) return RedialAttempt::kConnected;
+    if (result == CConnection::DialResult::kNotDialled) return RedialAttempt::kStopped;
     *error = code;
     return RedialAttempt::kFailed;
   }
@@ -108,9 +112,17 @@ int CSupervisor::Start() {
   return kStarted;
 }
 
-void CSupervisor::EndWatchers() {
+void CSupervisor::WakeWatchers() {
   if (m_connectWatcher.IsRunning() && m_connectEvent.Valid()) SetEvent(m_connectEvent.Get());
   if (m_disconnectWatcher.IsRunning() && m_disconnectEvent.Valid()) SetEvent(m_disconnectEvent.Get());
+}
+
+bool CSupervisor::WatchersEnded(DWORD timeoutMs) {
+  return m_connectWatcher.WaitForEnd(timeoutMs) && m_disconnectWatcher.WaitForEnd(timeoutMs);
+}
+
+void CSupervisor::EndWatchers() {
+  WakeWatchers();
   // A watcher may be sending to the main window on this very thread; the wait delivers it.
   m_connectWatcher.Stop();
   m_disconnectWatcher.Stop();
@@ -133,8 +145,8 @@ void CSupervisor::RunConnectWatcher() {
     RasConnectionNotificationA(static_cast<HRASCONN>(INVALID_HANDLE_VALUE), m_connectEvent.Get(),
                                RASCN_Connection);
     // A connection that came up before the registration took effect sends no notice; without this
-    // look it would never be watched, and its end never noticed.
-    if (FindDefaultEntryConnection() == nullptr) {
+    // look it would never be watched, and its end never noticed. A line still dialling is not up.
+    if (FindConnectedDefaultEntry() == nullptr && m_connection.m_dialled.load() == nullptr) {
       HANDLE handles[] = {m_connectEvent.Get(), m_connection.m_stop.Get()};
       const DWORD result = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
       if (m_connection.Stopping()) return;
@@ -144,15 +156,24 @@ void CSupervisor::RunConnectWatcher() {
       }
     }
 
+    // The line the client dialled itself comes first: it may have dropped (and even torn down)
+    // before this watcher got to it, and its end must still be handled.
+    std::vector<HRASCONN> candidates;
+    if (HRASCONN dialled = m_connection.m_dialled.load()) candidates.push_back(dialled);
     for (const RASCONNA& connection : ListConnections(kScanCapacity)) {
-      if (!IsDefaultEntry(connection) || !IsConnectionUp(connection.hrasconn)) continue;
+      if (IsDefaultEntry(connection) && IsConnectionUp(connection.hrasconn))
+        candidates.push_back(connection.hrasconn);
+    }
+    for (HRASCONN candidate : candidates) {
       if (!m_connection.AcquireDialLock()) return;
       // The line may have been hung up, or be still negotiating, while this watcher waited for
-      // the lock: only a connected line is up.
-      if (!IsConnectionUp(connection.hrasconn)) {
+      // the lock: only a connected line is up, or the one the client dialled.
+      const bool dialled = candidate == m_connection.m_dialled.load();
+      if (!dialled && !IsConnectionUp(candidate)) {
         m_connection.ReleaseDialLock();
         continue;
       }
+      m_connection.m_dialled.store(nullptr);
       SendMessageA(m_connection.m_view.MainWindow(), app::kDialConnectedMessage, 0, 0);
       if (m_connection.m_dialing.load() != 0) {
         // The dial engine has shown the connection it dialled.
@@ -161,9 +182,10 @@ void CSupervisor::RunConnectWatcher() {
         ShowConnected();
       }
       m_connection.m_hangUp.store(0);
-      m_connection.m_watched.store(connection.hrasconn);
-      m_connection.m_record.Note(connection.hrasconn, m_connection.UserName());
+      m_connection.m_watched.store(candidate);
+      m_connection.m_record.Note(candidate, m_connection.UserName());
       m_connection.ReleaseDialLock();
+      break;
     }
   }
 }
@@ -176,11 +198,10 @@ void CSupervisor::RunDisconnectWatcher() {
     }
     if (m_connection.Stopping()) return;
 
-    // A registration refused because the connection has already gone would leave this wait
-    // without an end; the status query tells.
-    const bool registered =
-        RasConnectionNotificationA(connection, m_disconnectEvent.Get(), RASCN_Disconnection) == 0;
-    bool ended = !registered && !IsConnectionUp(connection);
+    // Windows accepts the registration of a connection that has already ended and then never
+    // signals it: the state is looked at once after registering, so such an end is noticed.
+    RasConnectionNotificationA(connection, m_disconnectEvent.Get(), RASCN_Disconnection);
+    bool ended = !IsConnectionUp(connection);
     HANDLE handles[] = {m_disconnectEvent.Get(), m_connection.m_stop.Get()};
     while (!ended) {
       const DWORD result = WaitForMultipleObjects(2, handles, FALSE, kTrafficSampleMs);
@@ -191,7 +212,7 @@ void CSupervisor::RunDisconnectWatcher() {
       } else if (result == WAIT_TIMEOUT) {
         // The system's counters are 32 bits wide; reading them every few seconds keeps the totals.
         m_connection.m_record.Sample(connection);
-        if (!registered) ended = !IsConnectionUp(connection);
+        ended = !IsConnectionUp(connection);
       } else if (SleepUnlessStopping(kPollMs)) {
         return;
       }
@@ -217,6 +238,9 @@ bool CSupervisor::HandleDisconnection(HRASCONN connection, RedialSettings* redia
   if (!hungUp) {
     m_connection.m_record.Close(ConnectionEnd::kLost);
     ShowDisconnected();
+    // A line that dropped stays held by its handle until that is hung up; until then the entry
+    // cannot be dialled again (602).
+    HangUpAndWait(connection, kTearDownWaitMs);
   }
   if (m_connection.m_watched.load() == connection) m_connection.m_watched.store(nullptr);
   *disconnectsAtDrop = m_connection.m_userDisconnects.load();

@@ -43,6 +43,8 @@ class CSupervisor {
   static constexpr DWORD kTrafficSampleMs = 2000;
   // How often a watcher that does not wait on the system looks again.
   static constexpr DWORD kPollMs = 1000;
+  // How long the hang-up of a lost line waits for its tear-down.
+  static constexpr DWORD kTearDownWaitMs = 10000;
 
   explicit CSupervisor(CConnection& connection);
   // Ends the watchers if they still run.
@@ -57,6 +59,10 @@ class CSupervisor {
   // Wakes the watchers (the connection's stop request must be set), waits for them to end while
   // delivering the messages they send to the calling thread, and closes the events.
   void EndWatchers();
+  // Wakes the watchers from their waits (the connection's stop request must be set).
+  void WakeWatchers();
+  // Waits up to timeoutMs (delivering sent messages) for both watchers to end; true when they have.
+  bool WatchersEnded(DWORD timeoutMs);
 
  private:
   class CRedialHost;

@@ -134,6 +134,36 @@ TEST_F(MainWindowTest, ASecondStartShowsTheFirstFromTheTrayAndEnds) {
   EXPECT_TRUE(m_client->IsRunning());
 }
 
+// An instance that is still ending holds the instance mutex without a window: a new start waits for
+// it and then comes up, instead of ending silently; one that never lets go is waited for 10 s.
+TEST_F(MainWindowTest, AStartWaitsForAnInstanceThatIsStillEnding) {
+  HANDLE ending = CreateMutexA(nullptr, TRUE, app::kInstanceMutex);
+  ASSERT_NE(ending, nullptr);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  m_client = new CClient("ending");
+  std::string error;
+  ASSERT_TRUE(m_client->Start(&error)) << error;
+  // Still waiting while the mutex is held: no window, the process runs.
+  EXPECT_EQ(m_client->WaitForMainWindow(1500), nullptr);
+  EXPECT_TRUE(m_client->IsRunning());
+  ReleaseMutex(ending);
+  CloseHandle(ending);
+  EXPECT_NE(m_client->WaitForMainWindow(), nullptr) << "the start gave up";
+
+  ending = nullptr;
+  ASSERT_NO_FATAL_FAILURE(m_client->Stop());
+  ending = CreateMutexA(nullptr, TRUE, app::kInstanceMutex);
+  ASSERT_NE(ending, nullptr);
+  CClient held("ending-held");
+  ASSERT_TRUE(held.Start(&error)) << error;
+  DWORD code = 1;
+  EXPECT_TRUE(held.WaitForExit(20000, &code)) << "waited without end";
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(held.MainWindow(), nullptr);
+  ReleaseMutex(ending);
+  CloseHandle(ending);
+}
+
 TEST_F(MainWindowTest, HelpWithoutItsFileSaysSo) {
   ASSERT_NO_FATAL_FAILURE(Start("help"));
   m_client->SendCommand(ID_HELP_TOPICS);

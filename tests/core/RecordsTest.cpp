@@ -17,8 +17,6 @@
 
 namespace {
 
-using e2e::kDialingText;
-
 const char kNormalEnd[] = "正常断开";
 const char kLostEnd[] = "非法断开";
 
@@ -184,7 +182,8 @@ TEST_F(RecordsTest, ALineDialledElsewhereIsRedialledWithTheRememberedPassword) {
   }
 }
 
-// A gap written by hand as a negative number pauses about a second between failures.
+// A gap written by hand as a negative number pauses about a second between failures: three
+// redials take at least two such pauses, and no fourth follows.
 TEST_F(RecordsTest, ANegativeRedialGapPausesASecond) {
   ASSERT_NO_FATAL_FAILURE(StartClient("records-gap", [](CConfigStore& config) {
     config.SetReconnect(true);
@@ -192,15 +191,21 @@ TEST_F(RecordsTest, ANegativeRedialGapPausesASecond) {
   }));
   Connect("demo", "demo1234");
   ASSERT_TRUE(WaitConnected("demo"));
-  e2e::CTextSampler messages;
-  messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
-  ASSERT_TRUE(m_server.Ctl("FAIL 678 3"));
+  ASSERT_TRUE(m_server.Ctl("FAIL 678 1000"));
   const DWORD start = GetTickCount();
   ASSERT_TRUE(m_server.Ctl("DROP all"));
-  ASSERT_TRUE(driver::WaitFor([&] { return messages.CountBecame(kDialingText) == 3; }, 20000));
+  testbed::AccountCounts counts;
+  ASSERT_TRUE(m_server.WaitForCounts(
+      "demo", [](const testbed::AccountCounts& c) { return c.dials == 4; }, 20000, &counts))
+      << counts.dials << " dials";
+  EXPECT_GE(GetTickCount() - start, 1800u) << "redialled without a pause";
+  // The tries are used up: the message line keeps the last failure, and two more gaps pass
+  // without a dial.
   ASSERT_TRUE(driver::WaitFor([&] { return IsDialError(m_client->Text(IDC_MESSAGE_TEXT)); }, 10000));
-  // Three attempts with two pauses of a second: never a tight loop.
-  EXPECT_GE(GetTickCount() - start, 1800u);
+  EXPECT_FALSE(m_server.WaitForCounts(
+      "demo", [](const testbed::AccountCounts& c) { return c.dials > 4; }, 2500));
+  EXPECT_EQ(m_server.Counts("demo").Refused(678), 3u);
+  ASSERT_TRUE(m_server.Ctl("FAIL 0"));
   ASSERT_NO_FATAL_FAILURE(ExitClient());
 }
 

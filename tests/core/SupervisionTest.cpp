@@ -18,7 +18,6 @@
 namespace {
 
 using e2e::kConnectedText;
-using e2e::kDialingText;
 using e2e::kWelcomeText;
 
 const char kLostEnd[] = "非法断开";
@@ -26,24 +25,6 @@ const char kNormalEnd[] = "正常断开";
 
 bool IsDialError(const std::string& text) {
   return text.rfind("连接错误!", 0) == 0;
-}
-
-// The pauses before each redial attempt after the first: from the moment the message line showed
-// the previous failure to the moment it showed the next attempt.
-std::vector<DWORD> PausesBetweenAttempts(const std::vector<std::pair<DWORD, std::string>>& changes) {
-  std::vector<DWORD> pauses;
-  DWORD failedAt = 0;
-  bool failed = false;
-  for (const auto& change : changes) {
-    if (IsDialError(change.second)) {
-      failedAt = change.first;
-      failed = true;
-    } else if (change.second == kDialingText && failed) {
-      pauses.push_back(change.first - failedAt);
-      failed = false;
-    }
-  }
-  return pauses;
 }
 
 void Idle(DWORD milliseconds) {
@@ -72,12 +53,16 @@ class SupervisionTest : public e2e::ConnectionTest {
     return records.size() > index ? records[index] : e2e::RecordItem();
   }
 
+  // Waits until the access server has counted at least dials dials of demo.
+  bool WaitDials(uint64_t dials, DWORD timeoutMs = 20000) {
+    return m_server.WaitForCounts(
+        "demo", [&](const testbed::AccountCounts& counts) { return counts.dials >= dials; }, timeoutMs);
+  }
+
   std::string Address() {
     const std::vector<testbed::SessionInfo> sessions = m_server.Sessions();
     return sessions.empty() ? std::string() : sessions[0].address;
   }
-
-  e2e::CTextSampler m_messages;
 };
 
 TEST_F(SupervisionTest, AConnectionDialledFromOutsideIsPickedUp) {
@@ -98,6 +83,16 @@ TEST_F(SupervisionTest, AConnectionDialledFromOutsideIsPickedUp) {
   EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, kWelcomeText)) << m_client->Text(IDC_MESSAGE_TEXT);
   EXPECT_TRUE(driver::WaitFor([&] { return m_client->IsToolbarButtonEnabled(ID_CONNECT); }, 5000));
   EXPECT_FALSE(m_client->IsToolbarButtonEnabled(ID_DISCONNECT));
+
+  // Dialled from outside again, then dropped at the server: the client notices the loss, and the
+  // line it held is let go, so the provider keeps nothing of it.
+  ASSERT_EQ(RunRasdial(std::string(e2e::kDefaultEntry) + " demo demo1234", &output), 0) << output;
+  EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, kConnectedText)) << m_client->Text(IDC_MESSAGE_TEXT);
+  EXPECT_TRUE(driver::WaitFor([&] { return m_client->IsToolbarButtonEnabled(ID_DISCONNECT); }, 5000));
+  ASSERT_TRUE(m_server.Ctl("DROP all"));
+  EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, kWelcomeText)) << m_client->Text(IDC_MESSAGE_TEXT);
+  EXPECT_TRUE(driver::WaitFor([&] { return m_client->IsToolbarButtonEnabled(ID_CONNECT); }, 5000));
+  EXPECT_TRUE(driver::WaitFor([&] { return m_server.Lines().empty(); }, 15000)) << "the dropped line is held";
 }
 
 TEST_F(SupervisionTest, AConnectionUpAtStartIsPickedUpByTheScanAndHungUpAtExit) {
@@ -124,36 +119,36 @@ TEST_F(SupervisionTest, ADroppedLineIsRecordedAsLostAndRedialledForItsTriesWithT
   }));
   ASSERT_TRUE(m_server.Ctl("DELAY 300"));
   ASSERT_NO_FATAL_FAILURE(ConnectDemo());
-  m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
 
   // A line that stays down: three attempts, a second apart, and no record for them.
-  ASSERT_TRUE(m_server.Ctl("FAIL 678 3"));
+  ASSERT_TRUE(m_server.Ctl("FAIL 678 1000"));
+  const DWORD dropped = GetTickCount();
   ASSERT_TRUE(m_server.Ctl("DROP all"));
   e2e::RecordItem lost = WaitClosedRecord();
   EXPECT_EQ(lost.error, kLostEnd);
   EXPECT_EQ(lost.user, "demo");
   EXPECT_EQ(lost.send, "");
   EXPECT_EQ(lost.recv, "");
-  ASSERT_TRUE(driver::WaitFor([&] { return m_messages.CountBecame(kDialingText) == 3; }, 15000))
-      << m_messages.CountBecame(kDialingText);
+  ASSERT_TRUE(WaitDials(4));
+  EXPECT_GE(GetTickCount() - dropped, 1700u) << "two gaps of a second between the three attempts";
   ASSERT_TRUE(driver::WaitFor([&] { return IsDialError(m_client->Text(IDC_MESSAGE_TEXT)); }, 5000));
-  Idle(2500);
-  EXPECT_EQ(m_messages.CountBecame(kDialingText), 3) << "a fourth attempt";
+  EXPECT_FALSE(WaitDials(5, 2500)) << "a fourth attempt";
+  EXPECT_EQ(m_server.Counts("demo").Refused(678), 3u);
+  EXPECT_EQ(m_server.Counts("demo").Refused(633), 0u) << "dialled while the line tore down";
   EXPECT_EQ(SessionCount(), 0u);
   EXPECT_EQ(Records().size(), 1u);
-  const std::vector<DWORD> pauses = PausesBetweenAttempts(m_messages.Changes());
-  ASSERT_EQ(pauses.size(), 2u);
-  for (DWORD pause : pauses) EXPECT_GE(pause, 850u);
   EXPECT_TRUE(m_client->IsToolbarButtonEnabled(ID_CONNECT));
+  EXPECT_FALSE(m_client->IsToolbarButtonEnabled(ID_DISCONNECT));
 
   // Once the server lets the third try through, the line is up again with a record of its own.
+  ASSERT_TRUE(m_server.Ctl("FAIL 0"));
   ASSERT_NO_FATAL_FAILURE(ConnectDemo());
-  m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
+  const uint64_t before = m_server.Counts("demo").dials;
   ASSERT_TRUE(m_server.Ctl("FAIL 678 2"));
   ASSERT_TRUE(m_server.Ctl("DROP all"));
   EXPECT_EQ(WaitClosedRecord().error, kLostEnd);
   ASSERT_TRUE(WaitConnected("demo")) << m_client->Text(IDC_MESSAGE_TEXT);
-  EXPECT_EQ(m_messages.CountBecame(kDialingText), 3);
+  EXPECT_EQ(m_server.Counts("demo").dials, before + 3);
   std::vector<e2e::RecordItem> records;
   ASSERT_TRUE(driver::WaitFor([&] { return (records = Records()).size() == 3; }, 10000));
   EXPECT_EQ(records[0].end, "");
@@ -172,6 +167,7 @@ TEST_F(SupervisionTest, NoRedialWithReconnectOffOrWithNoTriesAtTheLastConnect) {
   };
   for (const Case& c : {Case{"watch-reconnect-off", false, 3}, Case{"watch-no-tries", true, 0}}) {
     SCOPED_TRACE(c.name);
+    ASSERT_TRUE(m_server.Reset());
     ASSERT_NO_FATAL_FAILURE(StartClient(c.name, [&](CConfigStore& config) {
       config.SetReconnect(c.reconnect);
       config.SetRedial("1", c.tries);
@@ -182,7 +178,6 @@ TEST_F(SupervisionTest, NoRedialWithReconnectOffOrWithNoTriesAtTheLastConnect) {
     const std::string now = FormatLocalTime(std::time(nullptr));
     ASSERT_TRUE(AddRecordByHand(m_client->Folder() + "data\\record", "byhand", now.c_str(), now.c_str(),
                                 "10.1.1.1", "1", "2"));
-    m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
     ASSERT_TRUE(m_server.Ctl("DROP all"));
     const e2e::RecordItem lost = WaitClosedRecord(1);
     EXPECT_EQ(lost.user, "demo");
@@ -190,8 +185,8 @@ TEST_F(SupervisionTest, NoRedialWithReconnectOffOrWithNoTriesAtTheLastConnect) {
     EXPECT_EQ(Records()[0].user, "byhand");
     EXPECT_EQ(Records()[0].error, kNormalEnd);
     EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, kWelcomeText));
-    Idle(3000);
-    EXPECT_EQ(m_messages.CountBecame(kDialingText), 0);
+    // Two gaps of the setting pass without a dial.
+    EXPECT_FALSE(WaitDials(2, 2500));
     EXPECT_EQ(SessionCount(), 0u);
     ASSERT_NO_FATAL_FAILURE(ExitClient());
   }
@@ -205,34 +200,32 @@ TEST_F(SupervisionTest, AlwaysconnectRedialsWithAGrowingPauseAndStopsWhenTheUser
   }));
   ASSERT_TRUE(m_server.Ctl("DELAY 300"));
   ASSERT_NO_FATAL_FAILURE(ConnectDemo());
-  m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
 
+  // Three failures, then the fourth attempt connects: pauses of 1, 2 and 4 seconds between them.
   ASSERT_TRUE(m_server.Ctl("FAIL 678 3"));
+  const DWORD dropped = GetTickCount();
   ASSERT_TRUE(m_server.Ctl("DROP all"));
   EXPECT_EQ(WaitClosedRecord(1).error, kLostEnd);
+  ASSERT_TRUE(WaitDials(5, 30000));
+  const DWORD redialled = GetTickCount() - dropped;
+  EXPECT_GE(redialled, 6500u);
+  // Loose upper bound, for a loaded machine: the pause is not a fixed long one either.
+  EXPECT_LT(redialled, 20000u);
   ASSERT_TRUE(WaitConnected("demo", 30000)) << m_client->Text(IDC_MESSAGE_TEXT);
-  EXPECT_EQ(m_messages.CountBecame(kDialingText), 4);
-  const std::vector<DWORD> pauses = PausesBetweenAttempts(m_messages.Changes());
-  ASSERT_EQ(pauses.size(), 3u);
-  EXPECT_GE(pauses[0], 850u);
-  EXPECT_GE(pauses[1], 1850u);
-  EXPECT_GE(pauses[2], 3850u);
-  // Loose upper bounds, for a loaded machine: the pause is not a fixed long one either.
-  EXPECT_LT(pauses[0], 3000u);
-  EXPECT_LT(pauses[1], 5000u);
+  EXPECT_EQ(m_server.Counts("demo").Refused(633), 0u);
   ASSERT_TRUE(driver::WaitFor([&] { return Records().size() == 2 && Records()[0].ip == Address(); }, 10000));
 
   // A provider that keeps failing: the redials go on until the user says "断开".
-  m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
+  const uint64_t before = m_server.Counts("demo").dials;
   ASSERT_TRUE(m_server.Ctl("FAIL 678 1000"));
   ASSERT_TRUE(m_server.Ctl("DROP all"));
-  ASSERT_TRUE(driver::WaitFor([&] { return m_messages.CountBecame(kDialingText) >= 2; }, 15000));
+  ASSERT_TRUE(WaitDials(before + 2, 15000));
   ASSERT_TRUE(m_client->Click(IDC_DISCONNECT));
-  Idle(1000);
-  const int attempts = m_messages.CountBecame(kDialingText);
-  Idle(6000);
-  EXPECT_EQ(m_messages.CountBecame(kDialingText), attempts) << "redialled after 断开";
-  EXPECT_LE(attempts, 3);
+  ASSERT_TRUE(driver::WaitFor([&] { return m_client->IsToolbarButtonEnabled(ID_CONNECT); }, 5000));
+  const uint64_t attempts = m_server.Counts("demo").dials;
+  // The next pause of the loop (4 s) passes without a dial.
+  EXPECT_FALSE(WaitDials(attempts + 1, 6000)) << "redialled after 断开";
+  EXPECT_LE(attempts, before + 3);
   EXPECT_EQ(SessionCount(), 0u);
   ASSERT_TRUE(m_server.Ctl("FAIL 0"));
 }
@@ -245,43 +238,66 @@ TEST_F(SupervisionTest, ExitEndsARedialInProgressAtOnce) {
   // A ten-minute gap of "Reconnect", and the growing pause of "Alwaysconnect".
   for (const Case& c : {Case{"watch-exit-gap", false}, Case{"watch-exit-always", true}}) {
     SCOPED_TRACE(c.name);
+    ASSERT_TRUE(m_server.Reset());
     ASSERT_NO_FATAL_FAILURE(StartClient(c.name, [&](CConfigStore& config) {
       config.SetAlwaysconnect(c.always);
       config.SetReconnect(!c.always);
       config.SetRedial("600", 3);
     }));
     ASSERT_NO_FATAL_FAILURE(ConnectDemo());
-    m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
     ASSERT_TRUE(m_server.Ctl("FAIL 678 1000"));
     ASSERT_TRUE(m_server.Ctl("DROP all"));
-    const int failures = c.always ? 2 : 1;
-    ASSERT_TRUE(driver::WaitFor(
-        [&] {
-          return m_messages.CountBecame(kDialingText) >= failures &&
-                 IsDialError(m_client->Text(IDC_MESSAGE_TEXT));
-        },
-        15000));
+    ASSERT_TRUE(WaitDials(c.always ? 3 : 2));
+    ASSERT_TRUE(driver::WaitFor([&] { return IsDialError(m_client->Text(IDC_MESSAGE_TEXT)); }, 15000));
     const DWORD start = GetTickCount();
     ASSERT_NO_FATAL_FAILURE(ExitClient());
-    EXPECT_LT(GetTickCount() - start, 15000u);
+    EXPECT_LT(GetTickCount() - start, 5000u);
     EXPECT_EQ(SessionCount(), 0u);
+    EXPECT_TRUE(m_server.Lines().empty()) << "a line left to the provider";
     ASSERT_TRUE(m_server.Ctl("FAIL 0"));
   }
 }
 
+// The exit in the middle of a dial that the provider is slow to answer: the dial is hung up and
+// the client is gone at once, leaving the provider nothing.
+TEST_F(SupervisionTest, ExitDuringASlowDialAbortsIt) {
+  ASSERT_NO_FATAL_FAILURE(StartClient("watch-exit-dialling"));
+  ASSERT_TRUE(m_server.Ctl("DELAY 20000"));
+  Connect("demo", "demo1234");
+  ASSERT_TRUE(WaitDials(1));
+  const DWORD start = GetTickCount();
+  ASSERT_NO_FATAL_FAILURE(ExitClient());
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_TRUE(driver::WaitFor([&] { return m_server.Lines().empty(); }, 5000))
+      << "a line left to the provider";
+  EXPECT_EQ(SessionCount(), 0u);
+}
+
 TEST_F(SupervisionTest, ARefusedPasswordEndsTheRedialAtOnce) {
-  ASSERT_NO_FATAL_FAILURE(
-      StartClient("watch-refused", [](CConfigStore& config) { config.SetAlwaysconnect(true); }));
-  ASSERT_TRUE(m_server.Ctl("DELAY 300"));
-  ASSERT_NO_FATAL_FAILURE(ConnectDemo());
-  m_messages.Start(m_client->Control(IDC_MESSAGE_TEXT));
-  ASSERT_TRUE(m_server.Ctl("FAIL 691 1000"));
-  ASSERT_TRUE(m_server.Ctl("DROP all"));
-  ASSERT_TRUE(driver::WaitFor([&] { return IsDialError(m_client->Text(IDC_MESSAGE_TEXT)); }, 15000));
-  Idle(4000);
-  EXPECT_EQ(m_messages.CountBecame(kDialingText), 1);
-  EXPECT_TRUE(IsDialError(m_client->Text(IDC_MESSAGE_TEXT))) << "the engine's message stays";
-  ASSERT_TRUE(m_server.Ctl("FAIL 0"));
+  for (bool always : {true, false}) {
+    SCOPED_TRACE(always ? "Alwaysconnect" : "Reconnect, 3 tries");
+    ASSERT_TRUE(m_server.Reset());
+    ASSERT_NO_FATAL_FAILURE(
+        StartClient(always ? "watch-refused-always" : "watch-refused", [&](CConfigStore& config) {
+          config.SetAlwaysconnect(always);
+          config.SetReconnect(!always);
+          config.SetRedial("1", 3);
+        }));
+    ASSERT_TRUE(m_server.Ctl("DELAY 300"));
+    ASSERT_NO_FATAL_FAILURE(ConnectDemo());
+    ASSERT_TRUE(m_server.Ctl("FAIL 691 1000"));
+    ASSERT_TRUE(m_server.Ctl("DROP all"));
+    ASSERT_TRUE(WaitDials(2));
+    ASSERT_TRUE(driver::WaitFor([&] { return IsDialError(m_client->Text(IDC_MESSAGE_TEXT)); }, 15000));
+    // Two pauses of either policy pass without another dial.
+    EXPECT_FALSE(WaitDials(3, 3500));
+    EXPECT_EQ(m_server.Counts("demo").Refused(691), 1u);
+    EXPECT_TRUE(IsDialError(m_client->Text(IDC_MESSAGE_TEXT))) << "the engine's message stays";
+    EXPECT_TRUE(m_client->IsToolbarButtonEnabled(ID_CONNECT));
+    EXPECT_FALSE(m_client->IsToolbarButtonEnabled(ID_DISCONNECT));
+    ASSERT_TRUE(m_server.Ctl("FAIL 0"));
+    ASSERT_NO_FATAL_FAILURE(ExitClient());
+  }
 }
 
 TEST_F(SupervisionTest, AutomaticConnectionAtStartDialsTheRememberedLastUser) {

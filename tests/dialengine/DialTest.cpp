@@ -8,6 +8,7 @@
 
 #include "EngineFixture.h"
 #include "dialengine/ConnectManage.h"
+#include "dialengine/DialerCount.h"
 #include "dialengine/HostWindow.h"
 #include "dialengine/RasDial.h"
 
@@ -79,6 +80,37 @@ TEST_F(DialTest, SuccessfulDialWritesProgressAndTheAddress) {
   EXPECT_EQ(host->Text(1014), kEntry);
   EXPECT_EQ(host->Text(1015), "采用RAS拨号连接上网");
   ExpectControls(*host, {false, true, false, true, true});
+}
+
+// Copies of the manager share its dialer: destroying a copy, or giving it a dialer of its own, leaves
+// the others a working dialer, and the last holder destroys it.
+TEST_F(DialTest, CopiesShareTheDialerAndTheLastHolderDestroysIt) {
+  const int before = LiveDialerCount();
+  {
+    CConnectManage* original = new CConnectManage();
+    original->SetConnectType(kConnectTypeRas);
+    char user[] = "demo";
+    char password[] = "secret";
+    char entry[] = "pppoe_vorlan_default_entry";
+    original->SetConnectInfo(user, password, entry);
+    {
+      CConnectManage copy(*original);
+      CConnectManage assigned;
+      assigned = *original;
+      assigned = assigned;
+      EXPECT_EQ(LiveDialerCount(), before + 1) << "shared, not duplicated";
+      copy.SetConnectType(kConnectTypeRas);
+      EXPECT_EQ(LiveDialerCount(), before + 2);
+    }
+    EXPECT_EQ(LiveDialerCount(), before + 1);
+    EXPECT_EQ(original->Connect(), 1);
+    CConnectManage survivor(*original);
+    delete original;
+    EXPECT_EQ(LiveDialerCount(), before + 1);
+    EXPECT_EQ(survivor.Connect(), 1);
+    EXPECT_STREQ(Fake().dialParams.szUserName, "demo");
+  }
+  EXPECT_EQ(LiveDialerCount(), before);
 }
 
 TEST_F(DialTest, DialerStateFollowsTheDial) {

@@ -88,7 +88,8 @@ SIZE_T PrivateBytes(HANDLE process) {
                             sizeof(counters))) {
     return 0;
   }
-  return counters.PrivateUsage;
+  // Wine leaves PrivateUsage empty; the commit charge of the process is the same memory.
+  return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 TEST_F(SoakTest, DropsAndRedials) {

@@ -65,6 +65,39 @@ bool CMessageStore::Append(const char* category, const char* title, const char* 
   return Save();
 }
 
+bool CMessageStore::Append(const ProviderMessage& message) {
+  return Append(message.category.c_str(), message.title.c_str(), message.date.c_str(), message.time.c_str(),
+                message.url.c_str(), message.content.c_str());
+}
+
+std::vector<ProviderMessage> CMessageStore::ReadMessages() {
+  std::vector<ProviderMessage> messages;
+  while (m_doc.LeaveElement()) {
+  }
+  m_doc.RewindLevel();
+  if (!m_doc.FindElement(kRoot)) return messages;
+  m_doc.EnterElement();
+  while (m_doc.FindElement("ITEM")) {
+    ProviderMessage message;
+    // Each child is looked for from the first one (stepping in and out of the ITEM forgets the
+    // child found before), so that a file edited by hand may hold them in any order.
+    const struct {
+      const char* name;
+      std::string* text;
+    } fields[] = {{"MType", &message.category}, {"MTitle", &message.title}, {"MDate", &message.date},
+                  {"MTime", &message.time},     {"MUrl", &message.url},     {"MContent", &message.content}};
+    for (const auto& field : fields) {
+      m_doc.EnterElement();
+      m_doc.RewindLevel();
+      m_doc.LeaveElement();
+      if (m_doc.FindChildElement(field.name)) *field.text = m_doc.GetChildElementText();
+    }
+    messages.push_back(message);
+  }
+  m_doc.LeaveElement();
+  return messages;
+}
+
 bool CMessageStore::Save() {
   return !m_path.empty() && m_doc.SaveFile(m_path.c_str());
 }

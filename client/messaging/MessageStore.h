@@ -7,7 +7,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "client/messaging/ProviderMessage.h"
 #include "client/store/XmlDoc.h"
 
 class CMessageStore {
@@ -29,6 +31,13 @@ class CMessageStore {
   // "MessageRecord"; otherwise the result of the save.
   bool Append(const char* category, const char* title, const char* date, const char* time, const char* url,
               const char* content);
+
+  // Appends message with its category, title, date, time, web address and content, as above.
+  bool Append(const ProviderMessage& message);
+
+  // Every ITEM of "MessageRecord" in the file's order, its six texts read by their element names
+  // (a missing one reads empty). Empty when the document has no "MessageRecord".
+  std::vector<ProviderMessage> ReadMessages();
 
   // Writes the document to the file's path; false when the file cannot be written.
   bool Save();

@@ -140,6 +140,51 @@ TEST_F(MessageStoreTest, AStoreOpenedLaterSeesEveryMessage) {
   EXPECT_FALSE(doc.FindElement("ITEM"));
 }
 
+// What the message window lists: every ITEM as appended, texts that need entities and line breaks
+// included, and ITEMs of a file edited by hand whose children stand in another order or are missing.
+TEST_F(MessageStoreTest, MessagesAreReadBackAsTheyWereAppended) {
+  WriteFile(
+      "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n"
+      "<MessageRecord>\r\n"
+      "  <ITEM><MContent>hand</MContent><MTitle>edited</MTitle><MType>旧</MType></ITEM>\r\n"
+      "  <Other/>\r\n"
+      "</MessageRecord>\r\n");
+  CMessageStore store;
+  ASSERT_TRUE(store.Open(Folder()));
+  ProviderMessage sent{"通知",
+                       "维护 & <升级>",
+                       "2024-05-01",
+                       "08:30:00",
+                       "http://a.invalid/?x=1&y=2",
+                       "第一行\r\n第二行 \"引号\" 'x'"};
+  ASSERT_TRUE(store.Append(sent));
+  ASSERT_TRUE(store.Append(ProviderMessage{"公告", "t2", "2024-05-02", "00:00:01", "", "c2"}));
+
+  CMessageStore reopened;
+  ASSERT_TRUE(reopened.Open(Folder()));
+  for (CMessageStore* reader : {&store, &reopened}) {
+    const std::vector<ProviderMessage> messages = reader->ReadMessages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].title, "edited");
+    EXPECT_EQ(messages[0].category, "旧");
+    EXPECT_EQ(messages[0].content, "hand");
+    EXPECT_EQ(messages[0].date, "");
+    for (const auto& pair :
+         {std::make_pair(messages[1], sent),
+          std::make_pair(messages[2], ProviderMessage{"公告", "t2", "2024-05-02", "00:00:01", "", "c2"})}) {
+      EXPECT_EQ(pair.first.category, pair.second.category);
+      EXPECT_EQ(pair.first.title, pair.second.title);
+      EXPECT_EQ(pair.first.date, pair.second.date);
+      EXPECT_EQ(pair.first.time, pair.second.time);
+      EXPECT_EQ(pair.first.url, pair.second.url);
+      EXPECT_EQ(pair.first.content, pair.second.content);
+    }
+  }
+  // Reading leaves the store able to append at the end.
+  ASSERT_TRUE(store.Append(ProviderMessage{"优惠", "t3", "", "", "", "c3"}));
+  EXPECT_EQ(store.ReadMessages().back().title, "t3");
+}
+
 TEST_F(MessageStoreTest, EmptyFileIsReplacedByAFreshOne) {
   WriteFile("");
   CMessageStore store;

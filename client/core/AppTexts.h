@@ -23,6 +23,10 @@ constexpr const char kMakerSite[] = "http://www.vorlan.net";
 constexpr unsigned kTrayCallbackMessage = 0x0400 + 1000;
 constexpr unsigned kDialConnectedMessage = 0x0400 + 1010;
 constexpr unsigned kDialDisconnectedMessage = 0x0400 + 1011;
+// Posted by the message client when provider messages wait to be taken (no parameters).
+constexpr unsigned kMessagesArrivedMessage = 0x0400 + 1020;
+// Posted after a connect command's dial failed in the discovery stage; wParam is the error code.
+constexpr unsigned kOfferDiagnosisMessage = 0x0400 + 1021;
 constexpr unsigned kTrayIconId = 250;
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "client/core/DialErrorHints.h"
 #include "client/core/DialRules.h"
 #include "client/core/RasQueries.h"
 #include "client/core/Supervisor.h"
@@ -146,7 +147,7 @@ void CConnection::SetRedial(int tries, int gapSeconds) {
   m_redialGap.store(gapSeconds);
 }
 
-void CConnection::Connect(const std::string& user, CSecret password) {
+void CConnection::Connect(const std::string& user, CSecret password, bool byUser) {
   {
     std::lock_guard<std::mutex> guard(m_credentialsLock);
     m_user = user;
@@ -154,7 +155,7 @@ void CConnection::Connect(const std::string& user, CSecret password) {
     m_commanded = true;
   }
   const unsigned ticket = TakeTicket();
-  if (!m_workers.Start([this, ticket] { RunDial(ticket); })) EndTurn();
+  if (!m_workers.Start([this, ticket, byUser] { RunDial(ticket, byUser); })) EndTurn();
 }
 
 CConnection::DialResult CConnection::DialOnce(DWORD* error) {
@@ -181,17 +182,20 @@ CConnection::DialResult CConnection::DialOnce(DWORD* error) {
     m_dialled.store(FindDefaultEntryConnection());
     return DialResult::kConnected;
   }
-  if (error != nullptr) *error = GetLastError();
+  const DWORD code = GetLastError();
+  if (error != nullptr) *error = code;
+  m_view.AddDialErrorHint(code);
   return DialResult::kFailed;
 }
 
-void CConnection::RunDial(unsigned ticket) {
+void CConnection::RunDial(unsigned ticket, bool byUser) {
   if (!WaitForTurn(ticket)) return;
+  DialResult result = DialResult::kNotDialled;
+  DWORD error = 0;
   if (AcquireDialLock()) {
     m_dialing.store(1);
     m_hangUp.store(0);
-    DWORD error = 0;
-    const DialResult result = DialOnce(&error);
+    result = DialOnce(&error);
     // The flag tells the connect watcher that the engine has already shown the connection. After
     // a failed dial it has not, so a connection that comes up later from elsewhere must be shown.
     if (result != DialResult::kConnected) m_dialing.store(0);
@@ -204,6 +208,8 @@ void CConnection::RunDial(unsigned ticket) {
     }
     ReleaseDialLock();
   }
+  // The question waits for the user: it is asked by the window, once the lock is free.
+  if (byUser && result == DialResult::kFailed && IsDiscoveryFailure(error)) m_view.OfferDiagnosis(error);
   EndTurn();
 }
 

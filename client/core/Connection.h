@@ -57,8 +57,10 @@ class CConnection {
 
   // The connect command: keeps user and password for the redials and starts the dial worker, which waits for
   // the dial lock, dials, starts the notice worker and writes the record of the attempt (closed at once when
-  // it failed).
-  void Connect(const std::string& user, CSecret password);
+  // it failed). A dial that fails shows the hint of its error on the message line; when the user gave
+  // the command (byUser) and no access concentrator answered the line, the window is asked to offer
+  // the network diagnosis (CMainView::OfferDiagnosis).
+  void Connect(const std::string& user, CSecret password, bool byUser = true);
   // The disconnect command: ends a redial loop in progress and starts the hang-up worker, which
   // under the dial lock closes the current record as a normal end with the connection's traffic
   // (read while the line is still up), sends the offline notice and hangs up.
@@ -97,13 +99,14 @@ class CConnection {
   void ReleaseDialLock();
   // One dial of the default entry with the kept credentials, under the dial lock. It first waits
   // (up to 10 s) until an earlier line of the entry has torn down. On kFailed *error is the
-  // remote-access error (0 when unknown); kNotDialled when the client stopped meanwhile.
+  // remote-access error (0 when unknown), and its hint is added to the message line; kNotDialled
+  // when the client stopped meanwhile.
   enum class DialResult { kConnected, kFailed, kNotDialled };
   DialResult DialOnce(DWORD* error);
   // Wakes every thread of the connection and waits until they have all ended, hanging up dials in
   // progress meanwhile (the stop request must be set).
   void EndThreads();
-  void RunDial(unsigned ticket);
+  void RunDial(unsigned ticket, bool byUser);
   void RunHangUp(unsigned ticket);
   // The order of the commands: each takes a ticket when given; its worker waits for its turn
   // (false once stopping) and passes the turn on when it ends.

@@ -101,7 +101,7 @@ void CLoginPage::Refuse(const char* text) {
   MessageBoxA(m_hwnd, text, app::kNotice, MB_OK | MB_ICONERROR);
 }
 
-void CLoginPage::OnConnect() {
+void CLoginPage::OnConnect(bool byUser) {
   DoDataExchange(true);
   const LoginRefusal refusal = CheckLoginInput(userName, password);
   if (refusal != LoginRefusal::kNone) {
@@ -121,7 +121,7 @@ void CLoginPage::OnConnect() {
 
   m_config.SaveUser(LINKWELL_DEFAULT_ENTRY, plan.textToStore.c_str(), userName.c_str());
   m_config.SetLastUser(plan.textToStore.c_str(), userName.c_str());
-  m_connection.Connect(userName, std::move(plan.dialPassword));
+  m_connection.Connect(userName, std::move(plan.dialPassword), byUser);
 
   if (m_config.GetReconnect() && !m_config.GetAlwaysconnect()) {
     m_connection.SetRedial(m_config.GetRedialTrytimes(), m_config.GetRedialTimegrap());

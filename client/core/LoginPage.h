@@ -19,8 +19,9 @@ class CLoginPage : public CPageBase {
 
   // The connect handler: checks the input (refusing with a message, nothing saved or dialled),
   // saves the user and the last user, hands user and dial password to the connection and reads the
-  // redial settings. Returns as soon as the dial has been started.
-  void OnConnect();
+  // redial settings. Returns as soon as the dial has been started. byUser is false for the
+  // automatic connection at start, which offers no diagnosis when the line does not answer.
+  void OnConnect(bool byUser = true);
   // The disconnect handler.
   void OnDisconnect();
   // Reads the controls: 1 when both the user name and the password box hold text, otherwise 0.

@@ -25,6 +25,7 @@ CMainDlg::CMainDlg(CConfigStore& config, CConnection& connection, CMessageStore*
     : CDialogBase(IDD_MAIN),
       m_config(config),
       m_connection(connection),
+      m_messages(messages),
       m_messageClient(new CMessageClient(messages)),
       m_loginPage(config, connection),
       m_contactPage(IDD_CONTACT_PAGE) {}
@@ -75,7 +76,7 @@ void CMainDlg::StartSupervision() {
 // without notices, after the user has been told why once.
 void CMainDlg::HandOverMessageClient() {
   try {
-    m_messageClient->StartReceiver(m_hwnd);
+    m_messageClient->StartReceiver(m_hwnd, app::kMessagesArrivedMessage);
     m_connection.SetMessageClient(m_messageClient.get());
   } catch (const Exception& failure) {
     MessageBoxA(m_hwnd, failure.GetText(), app::kNotice, MB_OK | MB_ICONERROR);
@@ -83,7 +84,7 @@ void CMainDlg::HandOverMessageClient() {
 }
 
 void CMainDlg::ConnectAutomatically() {
-  if (m_config.GetAutoconnect() != 0 && m_loginPage.HasCredentials() != 0) m_loginPage.OnConnect();
+  if (m_config.GetAutoconnect() != 0 && m_loginPage.HasCredentials() != 0) m_loginPage.OnConnect(false);
 }
 
 void CMainDlg::EnableShutdownPrivilege() {
@@ -178,6 +179,9 @@ bool CMainDlg::OnCommand(int id, int code, HWND control) {
     case ID_TRAY_SHOW:
       ShowMainWindow();
       return true;
+    case ID_MESSAGES:
+      OpenMessages();
+      return true;
     default:
       return false;
   }
@@ -203,6 +207,7 @@ void CMainDlg::OnDialConnected() {
     m_adView.Navigate(page.c_str());
   }
   m_tray.ShowBalloon("远岸宽带拨号客户端已连接", ::LinkSpeedText().c_str(), 100);
+  ForgetMessageBalloon();
   m_tray.SetIcon(m_trayOnlineIcon.Get());
   PostMessageA(m_hwnd, WM_KILLFOCUS, 0, 0);
   // The provider learns the subscriber is still there while the connection is up.
@@ -212,6 +217,7 @@ void CMainDlg::OnDialConnected() {
 void CMainDlg::OnDialDisconnected() {
   m_connected = false;
   m_tray.ShowBalloon("", "远岸宽带拨号客户端连接已断开", 100);
+  ForgetMessageBalloon();
   m_tray.SetIcon(m_trayOfflineIcon.Get());
   m_messageClient->StopKeepAlive();
 }
@@ -263,6 +269,14 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
       return true;
     case WM_NETWORK_READY:
       OnNetworkReady();
+      result = 0;
+      return true;
+    case app::kMessagesArrivedMessage:
+      OnMessagesArrived();
+      result = 0;
+      return true;
+    case app::kOfferDiagnosisMessage:
+      OnOfferDiagnosis(static_cast<unsigned long>(wParam));
       result = 0;
       return true;
     case WM_ERASEBKGND:

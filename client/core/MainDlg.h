@@ -8,8 +8,9 @@
 //
 // The class is one window split over files by concern: MainDlg.cpp (start, stop, routing of
 // commands and messages), MainDlgTabs.cpp, MainDlgToolbar.cpp (toolbar and menu bar),
-// MainDlgTray.cpp, MainDlgDock.cpp (docking and sliding), MainDlgPaint.cpp and MainDlgTools.cpp
-// (the tool dialogs, help, about, updates, advertisement, timed shutdown).
+// MainDlgTray.cpp, MainDlgDock.cpp (docking and sliding), MainDlgPaint.cpp, MainDlgTools.cpp
+// (the tool dialogs, help, about, updates, advertisement, timed shutdown) and MainDlgMessages.cpp
+// (the provider's messages and the offer of the network diagnosis).
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,8 @@ class CConfigStore;
 class CConnection;
 class CMessageClient;
 class CMessageStore;
+class CMessagesDlg;
+struct ProviderMessage;
 
 class CMainDlg : public ui::CDialogBase {
  public:
@@ -41,7 +44,8 @@ class CMainDlg : public ui::CDialogBase {
   static constexpr UINT kSlidePeriodMs = 5;
   static constexpr int kPageCount = 4;
 
-  // messages: the application's message store, handed to the message client (may be null).
+  // messages: the application's message store, where the provider's messages are kept and which
+  // the message window lists (may be null: messages are then neither kept nor listed).
   CMainDlg(CConfigStore& config, CConnection& connection, CMessageStore* messages = nullptr);
   ~CMainDlg() override;
 
@@ -97,6 +101,17 @@ class CMainDlg : public ui::CDialogBase {
   void ShowAbout();
   void Exit();
 
+  // The provider's messages and the offer of the diagnosis.
+  void OnMessagesArrived();
+  void ShowMessageBalloon(const ProviderMessage& message);
+  // The balloon on show is no message's any more.
+  void ForgetMessageBalloon();
+  // A click on the balloon: a message's link opens with the shell, a message without one opens
+  // the message window; a balloon of the connection does nothing.
+  void OnBalloonClicked();
+  void OpenMessages();
+  void OnOfferDiagnosis(unsigned long code);
+
   // Toolbar tooltips; false for other notifications.
   bool OnToolbarTip(NMHDR* header, LRESULT& result);
 
@@ -134,6 +149,7 @@ class CMainDlg : public ui::CDialogBase {
 
   CConfigStore& m_config;
   CConnection& m_connection;
+  CMessageStore* m_messages;
   std::unique_ptr<CMessageClient> m_messageClient;
   CLoginPage m_loginPage;
   CShortcutPage m_shortcutPage;
@@ -161,6 +177,12 @@ class CMainDlg : public ui::CDialogBase {
   UINT m_taskbarCreated = 0;
 
   bool m_connected = false;
+  // The message window while it is open.
+  CMessagesDlg* m_openMessages = nullptr;
+  // Whether the balloon last shown was a message's, and its web address (empty: none).
+  bool m_balloonMessage = false;
+  std::string m_balloonLink;
+  bool m_offeringDiagnosis = false;
   // The instant of the last timed-shutdown check (seconds, local); 0 before the first.
   int64_t m_lastShutdownCheck = 0;
   int m_supervisionCode = 0;

@@ -40,6 +40,9 @@ void CMainDlg::OnTrayCallback(UINT mouseMessage) {
     case WM_MOUSEMOVE:
       m_tray.SetTip(TrayTipText().c_str());
       break;
+    case NIN_BALLOONUSERCLICK:
+      OnBalloonClicked();
+      break;
     default:
       break;
   }

@@ -2,6 +2,11 @@
 
 #include <commctrl.h>
 
+#include <string>
+
+#include "client/core/AppTexts.h"
+#include "client/core/DialErrorHints.h"
+
 #include "dialengine/HostControls.h"
 #include "dialengine/HostWindow.h"
 
@@ -37,6 +42,21 @@ void CMainView::ShowConnectionDown() {
 void CMainView::SetMessageLine(const char* text) {
   HWND main = m_main.load();
   if (main != nullptr) SetDlgItemTextA(main, LINKWELL_TEXT_MESSAGE, text != nullptr ? text : "");
+}
+
+void CMainView::AddDialErrorHint(unsigned long code) {
+  HWND main = m_main.load();
+  if (main == nullptr || DialErrorHint(code) == nullptr) return;
+  // The engine's line: "连接错误!", a line break and the system's text of at most 255 bytes.
+  char line[512] = "";
+  GetDlgItemTextA(main, LINKWELL_TEXT_MESSAGE, line, sizeof(line));
+  const std::string hinted = WithDialErrorHint(line, code);
+  if (hinted != line) SetDlgItemTextA(main, LINKWELL_TEXT_MESSAGE, hinted.c_str());
+}
+
+void CMainView::OfferDiagnosis(unsigned long code) {
+  HWND main = m_main.load();
+  if (main != nullptr) PostMessageA(main, app::kOfferDiagnosisMessage, static_cast<WPARAM>(code), 0);
 }
 
 UINT CMainView::MenuItemState(int menu, UINT item) const {

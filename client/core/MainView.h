@@ -27,6 +27,12 @@ class CMainView {
   void ShowConnectionDown();
   // The message line 1016.
   void SetMessageLine(const char* text);
+  // After a failed dial: adds the hint for the remote-access error code to what the dial engine
+  // wrote on the message line (see WithDialErrorHint); a code without a hint changes nothing.
+  void AddDialErrorHint(unsigned long code);
+  // Asks the window, by a posted message, to offer the network diagnosis for the error code of a
+  // connect command's dial; never waits for the window.
+  void OfferDiagnosis(unsigned long code);
 
   // The state of an item of the menu bar, by position: MF_GRAYED and MF_DISABLED as set, or
   // MF_GRAYED when the item does not exist.

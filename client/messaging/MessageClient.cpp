@@ -39,9 +39,10 @@ CMessageClient::~CMessageClient() {
   DeleteCriticalSection(&m_sendLock);
 }
 
-void CMessageClient::StartReceiver(HWND mainWindow) {
+void CMessageClient::StartReceiver(HWND mainWindow, UINT arrivedMessage) {
   if (m_receiver.IsRunning()) return;
   m_mainWindow = mainWindow;
+  m_arrivedMessage = arrivedMessage;
 
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) throw Exception(kStartupFailed);
@@ -88,7 +89,10 @@ void CMessageClient::CloseSocket() {
 
 void CMessageClient::RunReceiver() {
   SOCKET s = m_socket;
-  unsigned char buffer[kMessageRecordSize];
+  const unsigned long server = inet_addr(m_serverAddress);
+  // One byte more than a record: a longer datagram then shows as too long on every system, instead
+  // of arriving cut to a record's size where the receive reports a cut datagram as a full one.
+  unsigned char buffer[kMessageRecordSize + 1];
   while (!m_receiver.StopRequested()) {
     fd_set readable;
     FD_ZERO(&readable);
@@ -115,10 +119,39 @@ void CMessageClient::RunReceiver() {
         fputs("Recv p2ptrash data\n", stdout);
         fflush(stdout);
         break;
-      case DatagramClass::kOther:
+      case DatagramClass::kOther: {
+        // Only the provider's server speaks for the provider: a message from any other sender
+        // could send the subscriber to any page.
+        ProviderMessage message;
+        if (m_arrivedMessage != 0 && m_mainWindow != nullptr && from.sin_addr.s_addr == server &&
+            ReadProviderMessage(buffer, static_cast<size_t>(result), &message) == MessageDefect::kNone) {
+          SYSTEMTIME now;
+          GetLocalTime(&now);
+          FormatMessageMoment(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                              &message.date, &message.time);
+          Keep(std::move(message));
+        }
         break;
+      }
     }
   }
+}
+
+void CMessageClient::Keep(ProviderMessage message) {
+  std::lock_guard<std::mutex> guard(m_pendingLock);
+  if (m_pending.size() >= kMaxPendingMessages) return;
+  m_pending.push_back(std::move(message));
+  // One notice for all that wait, so that a flood of datagrams cannot fill the window's queue; a
+  // notice that could not be posted is tried again with the next message.
+  if (!m_notified) m_notified = PostMessageA(m_mainWindow, m_arrivedMessage, 0, 0) != FALSE;
+}
+
+std::vector<ProviderMessage> CMessageClient::TakeMessages() {
+  std::vector<ProviderMessage> taken;
+  std::lock_guard<std::mutex> guard(m_pendingLock);
+  taken.swap(m_pending);
+  m_notified = false;
+  return taken;
 }
 
 int CMessageClient::SendToServer(const unsigned char* data, int size) {

@@ -11,7 +11,11 @@
 
 #include <windows.h>
 
+#include <mutex>
+#include <vector>
+
 #include "client/messaging/Exception.h"
+#include "client/messaging/ProviderMessage.h"
 #include "common/WorkerThreads.h"
 
 class CMessageStore;
@@ -33,7 +37,13 @@ class CMessageClient {
   // remembering mainWindow. Does nothing when the receiver already runs. Throws Exception with
   // "Windows sockets 启动时出错", "套节字帮定失败!" or "短信消息线程启动失败!"; after a throw
   // nothing is left open and the client can be started again.
-  void StartReceiver(HWND mainWindow = nullptr);
+  //
+  // With a window and a non-zero arrivedMessage, the provider's messages are taken: a datagram
+  // from the server's address that is a message (ReadProviderMessage) is stamped with the local
+  // moment it came and kept, and arrivedMessage (no parameters) is posted to the window once for
+  // the messages waiting; the window's thread collects them with TakeMessages. At most
+  // kMaxPendingMessages wait; more are dropped. Everything else is dropped without a trace.
+  void StartReceiver(HWND mainWindow = nullptr, UINT arrivedMessage = 0);
   // Stops the receiver thread (within about a second), then closes the socket and releases the
   // sockets library. Does nothing when the receiver does not run.
   void StopReceiver();
@@ -52,6 +62,10 @@ class CMessageClient {
   void StopKeepAlive();
   bool IsKeepAliveRunning() const { return m_keepAlive.IsRunning(); }
 
+  // The messages kept since the last call, in the order they came; the caller owns them now.
+  std::vector<ProviderMessage> TakeMessages();
+  static constexpr size_t kMaxPendingMessages = 64;
+
   // Stops the keep-alive, then the receiver. Safe to call more than once.
   void Shutdown();
 
@@ -62,6 +76,9 @@ class CMessageClient {
 
  private:
   void RunReceiver();
+  // Keeps a message that came from the server and tells the window of it when it does not know yet
+  // of messages waiting.
+  void Keep(ProviderMessage message);
   void RunKeepAlive();
   // Sends one datagram to the server; SOCKET_ERROR when there is no socket or the send fails.
   int SendToServer(const unsigned char* data, int size);
@@ -73,6 +90,13 @@ class CMessageClient {
   unsigned short m_serverPort;
   unsigned short m_localPort;
   HWND m_mainWindow = nullptr;
+  UINT m_arrivedMessage = 0;
+
+  // The messages received and not yet taken; the receiver adds, the window's thread takes.
+  std::mutex m_pendingLock;
+  std::vector<ProviderMessage> m_pending;
+  // Whether the window has been told of the messages waiting.
+  bool m_notified = false;
 
   // The socket (a SOCKET), INVALID_SOCKET when none. Sends and the close hold m_sendLock.
   UINT_PTR m_socket;

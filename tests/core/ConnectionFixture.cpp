@@ -161,10 +161,14 @@ void CTimeline::Run() {
     // order only if the notice was sent first, which is what the tests ask.
     if (FD_ISSET(m_udp, &readable)) {
       char buffer[2048];
-      const int got = recv(m_udp, buffer, sizeof(buffer), 0);
+      sockaddr_in from = {};
+      int fromLength = sizeof(from);
+      const int got =
+          recvfrom(m_udp, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
       if (got > 0) {
         std::lock_guard<std::mutex> guard(m_lock);
         m_events.push_back({Event::kNotice, std::string(buffer, static_cast<size_t>(got)), GetTickCount()});
+        m_clientPort = ntohs(from.sin_port);
       }
     }
     if (FD_ISSET(m_watch, &readable)) {
@@ -220,6 +224,22 @@ bool CTimeline::WaitForCount(size_t count, DWORD timeoutMs) {
 void CTimeline::Clear() {
   std::lock_guard<std::mutex> guard(m_lock);
   m_events.clear();
+}
+
+unsigned short CTimeline::ClientPort() {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_clientPort;
+}
+
+bool CTimeline::SendToClient(const std::string& bytes) {
+  const unsigned short port = ClientPort();
+  if (port == 0) return false;
+  sockaddr_in to = {};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(port);
+  return sendto(m_udp, bytes.data(), static_cast<int>(bytes.size()), 0, reinterpret_cast<sockaddr*>(&to),
+                sizeof(to)) == static_cast<int>(bytes.size());
 }
 
 CTextSampler::~CTextSampler() {

@@ -69,6 +69,12 @@ class CTimeline {
   bool WaitForCount(size_t count, DWORD timeoutMs);
   void Clear();
 
+  // The UDP port the client's notices came from; 0 before the first.
+  unsigned short ClientPort();
+  // Sends bytes to the client's port from 127.0.0.1:3360, as the message server would; false when
+  // no notice came yet or the send failed.
+  bool SendToClient(const std::string& bytes);
+
  private:
   static DWORD WINAPI ThreadMain(LPVOID self);
   void Run();
@@ -79,6 +85,7 @@ class CTimeline {
   volatile LONG m_stop = 0;
   std::mutex m_lock;
   std::vector<Event> m_events;
+  unsigned short m_clientPort = 0;
 };
 
 // Reads a control's text (of any process) every 20 ms and keeps every change with its time.

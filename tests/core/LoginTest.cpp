@@ -256,11 +256,14 @@ TEST_F(LoginTest, DisconnectDuringTheDialHangsUpTheNewLineAndClosesItsRecord) {
   EXPECT_TRUE(driver::WaitFor([&] { return m_client->IsToolbarButtonEnabled(ID_CONNECT); }, 5000));
 }
 
-// The attempt is recorded, closed at once with its error: it never becomes a connection.
-TEST_F(LoginTest, AWrongPasswordShowsTheEnginesTextAndStillOpensARecord) {
+// The attempt is recorded, closed at once with its error: it never becomes a connection. The
+// message line says what to check after the system's words, and no diagnosis is offered: the line
+// answered.
+TEST_F(LoginTest, AWrongPasswordShowsTheEnginesTextWithAHintAndStillOpensARecord) {
   ASSERT_NO_FATAL_FAILURE(StartClient("login-wrong"));
   Connect("demo", "wrong");
-  const std::string expected = std::string("连接错误!\r\n") + SystemErrorText(691);
+  const std::string expected =
+      std::string("连接错误!\r\n") + SystemErrorText(691) + "请核对用户名和密码，注意大小写";
   EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, expected)) << m_client->Text(IDC_MESSAGE_TEXT);
   std::vector<e2e::RecordItem> records;
   ASSERT_TRUE(driver::WaitFor([&] { return !(records = Records()).empty(); }, 10000));
@@ -272,6 +275,30 @@ TEST_F(LoginTest, AWrongPasswordShowsTheEnginesTextAndStillOpensARecord) {
   EXPECT_TRUE(m_client->IsToolbarButtonEnabled(ID_CONNECT));
   EXPECT_FALSE(m_client->IsToolbarButtonEnabled(ID_DISCONNECT));
   EXPECT_EQ(SessionCount(), 0u);
+  EXPECT_TRUE(driver::Screenshot(driver::BuildDir() + "/tests/programs/login-wrong.png"));
+}
+
+// A connect command whose line no access concentrator answers: the hint, then the offer of the
+// network diagnosis, whose Yes opens it.
+TEST_F(LoginTest, ALineThatDoesNotAnswerOffersTheDiagnosisAndYesOpensIt) {
+  ASSERT_NO_FATAL_FAILURE(StartClient("login-no-answer"));
+  ASSERT_TRUE(m_server.Ctl("FAIL 678 1"));
+  Connect("demo", "demo1234");
+  const std::string expected =
+      std::string("连接错误!\r\n") + SystemErrorText(678) + "请检查网线是否插好，或稍后再试";
+  EXPECT_TRUE(WaitText(IDC_MESSAGE_TEXT, expected)) << m_client->Text(IDC_MESSAGE_TEXT);
+  HWND box = m_client->WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(driver::WindowText(box), "提示");
+  EXPECT_EQ(driver::CClient::MessageBoxText(box),
+            "连接失败：网络线路没有应答（错误 678）。\r\n是否现在进行宽带故障检测？");
+  driver::CClient::Answer(box, IDYES);
+  HWND diagnosis = driver::WaitForDialog(m_client->ProcessId(), "宽带故障检测");
+  ASSERT_NE(diagnosis, nullptr) << "Yes did not open the diagnosis";
+  driver::CClient::Answer(diagnosis, IDCANCEL);
+  ASSERT_TRUE(driver::WaitFor([&] { return !IsWindow(diagnosis); }, 5000));
+  EXPECT_EQ(m_server.Counts("demo").Refused(678), 1u);
+  ASSERT_NO_FATAL_FAILURE(ExitClient());
 }
 
 }  // namespace

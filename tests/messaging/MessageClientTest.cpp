@@ -272,6 +272,69 @@ TEST_F(MessageClientTest, ReceiverWritesItsConsoleLines) {
   client.StopReceiver();
 }
 
+// Messages are kept for the window's thread, which hears once of all that wait; a flood is
+// bounded, and a message from any address but the server's is never kept. A datagram of kind 103
+// after the others marks, by its console line, that the receiver has looked at them all.
+TEST_F(MessageClientTest, OnlyTheServersMessagesAreKeptAndTheWindowHearsOnceOfThem) {
+  const UINT arrived = WM_APP + 7;
+  HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  auto postedNotices = [&] {
+    int count = 0;
+    MSG message;
+    while (PeekMessageA(&message, window, arrived, arrived, PM_REMOVE)) ++count;
+    return count;
+  };
+  auto message = [](const std::string& title) {
+    Bytes data(1312, 0);
+    data[0] = 100;
+    memcpy(&data[4], title.data(), title.size());
+    data[288] = 'c';
+    return data;
+  };
+  Bytes marker(44, 0);
+  marker[0] = 103;
+  StdoutCapture capture;
+  auto sendAndSettle = [&](unsigned short port, int markers) {
+    m_server->SendTo(port, marker);
+    std::string expected;
+    for (int i = 0; i < markers; ++i) expected += "Recv p2ptrash data\n";
+    return WaitFor([&] { return capture.Text() == expected; }, 5000);
+  };
+
+  {
+    CMessageClient client(nullptr, "127.0.0.1", m_server->Port());
+    client.StartReceiver(window, arrived);
+    const unsigned short port = client.GetLocalPort();
+    for (const char* title : {"one", "two", "three"}) m_server->SendTo(port, message(title));
+    ASSERT_TRUE(sendAndSettle(port, 1)) << capture.Text();
+    EXPECT_EQ(postedNotices(), 1);
+    std::vector<ProviderMessage> taken = client.TakeMessages();
+    ASSERT_EQ(taken.size(), 3u);
+    EXPECT_EQ(taken[0].title + taken[1].title + taken[2].title, "onetwothree");
+    EXPECT_EQ(taken[2].category, "通知");
+    EXPECT_EQ(taken[2].date.size(), 10u);
+    EXPECT_EQ(taken[2].time.size(), 8u);
+    EXPECT_TRUE(client.TakeMessages().empty());
+
+    for (size_t i = 0; i < CMessageClient::kMaxPendingMessages + 6; ++i)
+      m_server->SendTo(port, message("flood"));
+    ASSERT_TRUE(sendAndSettle(port, 2)) << capture.Text();
+    EXPECT_EQ(postedNotices(), 1);
+    EXPECT_EQ(client.TakeMessages().size(), CMessageClient::kMaxPendingMessages);
+  }
+  {
+    // The server is elsewhere: what comes from 127.0.0.1 is a stranger's.
+    CMessageClient client(nullptr, "127.0.0.3", m_server->Port());
+    client.StartReceiver(window, arrived);
+    m_server->SendTo(client.GetLocalPort(), message("stranger"));
+    ASSERT_TRUE(sendAndSettle(client.GetLocalPort(), 3)) << capture.Text();
+    EXPECT_TRUE(client.TakeMessages().empty());
+    EXPECT_EQ(postedNotices(), 0);
+  }
+  DestroyWindow(window);
+}
+
 TEST_F(MessageClientTest, ShutdownWhileKeepAliveRunsIsPromptAndLeavesNoThread) {
   int before = CountThreadsOfThisProcess();
   ASSERT_GT(before, 0);

@@ -8,25 +8,17 @@
 #include <vector>
 
 #include "client/messaging/MessageWire.h"
+#include "tests/messaging/MessageDatagram.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void Put(Bytes& data, size_t offset, const std::string& text) {
-  memcpy(&data[offset], text.data(), text.size());
-}
-
 // A record as the server lays it out: everything after each text is NUL.
 Bytes Record(uint32_t kind, const std::string& title, uint32_t linkFlag, const std::string& url,
              const std::string& content) {
-  Bytes data(kMessageRecordSize, 0);
-  WriteLittleEndian32(&data[0], kind);
-  Put(data, 4, title);
-  WriteLittleEndian32(&data[28], linkFlag);
-  Put(data, 32, url);
-  Put(data, 288, content);
-  return data;
+  const std::string data = MessageDatagram(kind, title, linkFlag, url, content);
+  return Bytes(data.begin(), data.end());
 }
 
 Bytes Good() {

@@ -34,17 +34,6 @@ void StartWinsock() {
   });
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
-
 }  // namespace
 
 std::vector<RecordItem> ReadMonthRecords(const std::string& folder) {
@@ -297,7 +286,7 @@ void ConnectionTest::SetUp() {
   const std::string accounts =
       driver::BuildDir() + "/tests/programs/accounts-" + std::to_string(GetCurrentProcessId()) + ".txt";
   m_accountsFile = driver::WindowsPath(accounts);
-  ASSERT_TRUE(WriteWholeFile(m_accountsFile, kAccounts));
+  ASSERT_TRUE(driver::WriteFileBytes(m_accountsFile, kAccounts));
   std::string error;
   ASSERT_TRUE(m_server.Start("--accounts " + accounts + " --delay 50", &error)) << error;
 }

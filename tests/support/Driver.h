@@ -89,6 +89,11 @@ bool ClickButton(HWND dialog, int id);
 // The same for one window: it is repainted first, and the picture is cut to its rectangle.
 bool ScreenshotOf(HWND window, const std::string& unixPath, DWORD timeoutMs = 10000);
 
+// Reads a whole file (Windows path) byte for byte, sharing it with any writer; empty when missing.
+std::string ReadFileBytes(const std::string& path);
+// Writes bytes as the whole file (Windows path), replacing it; false when it cannot be written.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
 class CClient {
  public:
   // The program folder is <build>/tests/programs/<name>, laid out afresh by Start.

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "client/messaging/MessageStore.h"
 #include "client/resources/Resource.h"
 #include "client/store/ConfigStore.h"
 #include "client/store/RecordFiles.h"
@@ -108,6 +109,13 @@ void Furnish(const std::string& folder) {
       "[Status]\r\nActiveFolder=1\r\nIsSmallIconView=1\r\nFolderCount=2\r\n[Folder]\r\n1=常用软件\r\n"
       "[ItemCount]\r\n1=2\r\n[1]\r\n1=远岸宽带门户\r\n1n=http://www.vorlan.net/\r\n2=网上营业厅\r\n"
       "2n=http://www.vorlan.net/service/\r\n");
+  CMessageStore messages;
+  messages.Open(folder);
+  const std::string today = FormatLocalTime(now).substr(0, 10);
+  messages.Append("公告", "宽带资费调整公告", today.c_str(), "09:30:00", "http://www.vorlan.net/notice/",
+                  "自下月起，20M包年套餐资费下调，老用户续费同享优惠。");
+  messages.Append("通知", "停机维护通知", today.c_str(), "14:00:00", "http://www.vorlan.net/notice/",
+                  "尊敬的用户：本周六凌晨2:00至4:00进行网络设备维护，期间可能断线，敬请谅解。");
 }
 
 void MainWindow(driver::CClient& client, const char* state) {
@@ -178,6 +186,11 @@ void ToolDialogs(driver::CClient& client) {
   Close(about, IDOK);
 
   if (HWND messages = Open(client, ID_MESSAGES, nullptr)) {
+    // The newest message selected, its text shown below the list.
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    driver::SendWithData(GetDlgItem(messages, IDC_MESSAGE_LIST), LVM_SETITEMSTATE, 0, &item, sizeof(item));
     Shoot(messages, "messages");
     Close(messages);
   }

@@ -179,7 +179,10 @@ CConnection::DialResult CConnection::DialOnce(DWORD* error) {
   }
   const bool connected = m_manager.Connect() != 0;
   if (connected) {
-    m_dialled.store(FindDefaultEntryConnection());
+    // The connected line of the entry; when it dropped already, the line still listed for it.
+    HRASCONN line = FindConnectedDefaultEntry();
+    if (line == nullptr) line = FindDefaultEntryConnection();
+    m_supervisor->HandOverDialled(line);
     return DialResult::kConnected;
   }
   const DWORD code = GetLastError();

@@ -117,6 +117,11 @@ void CSupervisor::WakeWatchers() {
   if (m_disconnectWatcher.IsRunning() && m_disconnectEvent.Valid()) SetEvent(m_disconnectEvent.Get());
 }
 
+void CSupervisor::HandOverDialled(HRASCONN line) {
+  m_connection.m_dialled.store(line);
+  if (m_connectEvent.Valid()) SetEvent(m_connectEvent.Get());
+}
+
 bool CSupervisor::WatchersEnded(DWORD timeoutMs) {
   return m_connectWatcher.WaitForEnd(timeoutMs) && m_disconnectWatcher.WaitForEnd(timeoutMs);
 }
@@ -144,16 +149,15 @@ void CSupervisor::RunConnectWatcher() {
     if (m_connection.Stopping()) return;
     RasConnectionNotificationA(static_cast<HRASCONN>(INVALID_HANDLE_VALUE), m_connectEvent.Get(),
                                RASCN_Connection);
-    // A connection that came up before the registration took effect sends no notice; without this
-    // look it would never be watched, and its end never noticed. A line still dialling is not up.
-    if (FindConnectedDefaultEntry() == nullptr && m_connection.m_dialled.load() == nullptr) {
-      HANDLE handles[] = {m_connectEvent.Get(), m_connection.m_stop.Get()};
-      const DWORD result = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    // A connection that came up before the registration took effect sends no notice, and one that
+    // came up and dropped again while this watcher looked elsewhere leaves nothing to find: the
+    // watcher looks after registering, after every notice and every second, and the client's own
+    // dial hands its line over. A line still dialling is not up.
+    HANDLE handles[] = {m_connectEvent.Get(), m_connection.m_stop.Get()};
+    while (FindConnectedDefaultEntry() == nullptr && m_connection.m_dialled.load() == nullptr) {
+      const DWORD result = WaitForMultipleObjects(2, handles, FALSE, kPollMs);
       if (m_connection.Stopping()) return;
-      if (result != WAIT_OBJECT_0) {
-        if (SleepUnlessStopping(kPollMs)) return;
-        continue;
-      }
+      if (result == WAIT_FAILED && SleepUnlessStopping(kPollMs)) return;
     }
 
     // The line the client dialled itself comes first: it may have dropped (and even torn down)
@@ -231,17 +235,19 @@ bool CSupervisor::HandleDisconnection(HRASCONN connection, RedialSettings* redia
   if (!m_connection.AcquireDialLock()) return false;
   SendMessageA(m_connection.m_view.MainWindow(), app::kDialDisconnectedMessage, 0, 0);
   // A connection dialled after the client hung this one up (a quick "断开" then "连接") has
-  // already cleared the hang-up flag; its line is up, and this end is no loss.
-  const HRASCONN current = FindDefaultEntryConnection();
+  // already cleared the hang-up flag; its line is up, and this end is no loss. Only a connected
+  // line replaces this one: a line of the entry that is still listed while it fails or tears down
+  // is no connection.
+  const HRASCONN current = FindConnectedDefaultEntry();
   const bool replaced = current != nullptr && current != connection;
   const bool hungUp = m_connection.m_hangUp.load() != 0 || replaced;
   if (!hungUp) {
     m_connection.m_record.Close(ConnectionEnd::kLost);
     ShowDisconnected();
-    // A line that dropped stays held by its handle until that is hung up; until then the entry
-    // cannot be dialled again (602).
-    HangUpAndWait(connection, kTearDownWaitMs);
   }
+  // A line that dropped stays held by its handle until that is hung up; until then the entry
+  // cannot be dialled again (602). One the user hung up is the engine's to hang up.
+  if (m_connection.m_hangUp.load() == 0) HangUpAndWait(connection, kTearDownWaitMs);
   if (m_connection.m_watched.load() == connection) m_connection.m_watched.store(nullptr);
   *disconnectsAtDrop = m_connection.m_userDisconnects.load();
   redial->hungUp = hungUp;

@@ -63,6 +63,9 @@ class CSupervisor {
   void WakeWatchers();
   // Waits up to timeoutMs (delivering sent messages) for both watchers to end; true when they have.
   bool WatchersEnded(DWORD timeoutMs);
+  // Hands the line that the client's own dial brought up to the connect watcher and wakes it: the
+  // system's notice of that line may have come and gone before the watcher looked.
+  void HandOverDialled(HRASCONN line);
 
  private:
   class CRedialHost;

@@ -112,10 +112,24 @@ TEST_F(SoakTest, DropsAndRedials) {
   const DWORD start = GetTickCount();
   for (int cycle = 1; cycle <= cycles; ++cycle) {
     SCOPED_TRACE("cycle " + std::to_string(cycle));
-    const std::vector<testbed::SessionInfo> before = m_server.Sessions();
+    std::vector<testbed::SessionInfo> before = m_server.Sessions();
     ASSERT_EQ(before.size(), 1u);
     const size_t keepAlives = timeline.KeepAliveCount();
     ASSERT_TRUE(m_server.Ctl("DROP all"));
+    if (cycle % 2 == 1) {
+      // Every other redialled line dies the moment it comes up, before the client can have looked
+      // at it: its end must be noticed all the same, and the line redialled again.
+      std::vector<testbed::SessionInfo> up;
+      ASSERT_TRUE(driver::WaitFor(
+          [&] {
+            up = m_server.Sessions();
+            return up.size() == 1 && up[0].id != before[0].id;
+          },
+          20000))
+          << "no redial";
+      ASSERT_TRUE(m_server.Ctl("DROP " + std::to_string(up[0].id)));
+      before = up;
+    }
     const bool redialled = driver::WaitFor(
         [&] {
           const std::vector<testbed::SessionInfo> now = m_server.Sessions();
@@ -163,17 +177,17 @@ TEST_F(SoakTest, DropsAndRedials) {
   }
   const DWORD elapsed = GetTickCount() - start;
 
-  // Every lost line closed its own record and every redial opened one.
+  // Every lost line closed its own record and every line that came up opened one.
+  const size_t sessions = static_cast<size_t>(m_server.Counts("demo").sessions);
   std::vector<e2e::RecordItem> records;
-  ASSERT_TRUE(
-      driver::WaitFor([&] { return (records = Records()).size() == static_cast<size_t>(cycles) + 1; }, 10000))
-      << records.size() << " records";
+  ASSERT_TRUE(driver::WaitFor([&] { return (records = Records()).size() == sessions; }, 10000))
+      << records.size() << " records of " << sessions << " sessions";
   EXPECT_EQ(records[0].end, "");
   EXPECT_EQ(records[0].ip, m_server.Sessions()[0].address);
-  int lost = 0;
+  size_t lost = 0;
   for (size_t i = 1; i < records.size(); ++i)
     lost += records[i].error == "非法断开" && !records[i].end.empty();
-  EXPECT_EQ(lost, cycles);
+  EXPECT_EQ(lost, sessions - 1);
 
   const DWORD lastHandles = HandleCount(m_client->ProcessId());
   const DWORD lastThreads = ThreadCount(m_client->ProcessId());

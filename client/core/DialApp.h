@@ -22,8 +22,8 @@ class CDialApp {
 
   // Starts the program: a second instance brings the first one's window forward and returns 0 (an
   // instance that is still ending, its window already gone, is waited for up to 10 s, and then this
-  // one starts); otherwise Windows Sockets are started (on failure a message, then 0) and the main window runs
-  // until "退出". Returns the program's exit code.
+  // one starts); otherwise Windows Sockets are started (on failure a message, then 0) and the main window
+  // runs until "退出". Returns the program's exit code.
   int Run();
 
   CConfigStore& Config() { return m_config; }

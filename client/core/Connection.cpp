@@ -205,7 +205,8 @@ void CConnection::RunDial(unsigned ticket, bool byUser) {
     const std::string user = UserName();
     if (result != DialResult::kNotDialled) StartNotices(user);
     if (result == DialResult::kConnected) {
-      m_record.OpenConnected(user);
+      // The line the dial handed over is still there: the connect watcher takes it under the lock.
+      m_record.OpenConnected(user, m_dialled.load());
     } else if (result == DialResult::kFailed) {
       m_record.RecordFailure(user, error);
     }

@@ -12,8 +12,8 @@ void MakeFolders() {
 
 }  // namespace
 
-void CCurrentRecord::OpenConnected(const std::string& user) {
-  const HRASCONN connection = FindDefaultEntryConnection();
+void CCurrentRecord::OpenConnected(const std::string& user, HRASCONN line) {
+  const HRASCONN connection = line != nullptr ? line : FindDefaultEntryConnection();
   const std::string ip = ConnectionIpAddress(connection);
   std::lock_guard<std::mutex> guard(m_lock);
   if (m_current && connection != nullptr && connection == m_recordConnection) return;

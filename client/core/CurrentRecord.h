@@ -28,11 +28,11 @@ class CCurrentRecord {
   CCurrentRecord(const CCurrentRecord&) = delete;
   CCurrentRecord& operator=(const CCurrentRecord&) = delete;
 
-  // The record of a dial attempt of user that connected: the address of the default entry's
-  // connection goes into it and the traffic count starts. When that connection is the one the
-  // current record already stands for (the dial found the line up), nothing new is written; a
-  // current record of another connection is first closed as a normal end.
-  void OpenConnected(const std::string& user);
+  // The record of a dial attempt of user that connected line (null: the default entry's first
+  // listed connection): its address goes into it and the traffic count starts. When that line is
+  // the one the current record already stands for (the dial found the line up), nothing new is
+  // written; a current record of another connection is first closed as a normal end.
+  void OpenConnected(const std::string& user, HRASCONN line);
   // The record of a dial attempt that failed with that remote-access error: written closed at
   // once ("连接失败(N)"). The current record, if any, stays current.
   void RecordFailure(const std::string& user, unsigned error);

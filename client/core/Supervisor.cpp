@@ -57,7 +57,7 @@ class CSupervisor::CRedialHost : public IRedialHost {
     DWORD code = 0;
     const CConnection::DialResult result = m_connection.DialOnce(&code);
     if (result == CConnection::DialResult::kConnected)
-      m_connection.m_record.OpenConnected(m_connection.UserName());
+      m_connection.m_record.OpenConnected(m_connection.UserName(), m_connection.m_dialled.load());
     m_connection.ReleaseDialLock();
     if (result == CConnection::DialResult::kConnected) return RedialAttempt::kConnected;
     if (result == CConnection::DialResult::kNotDialled) return RedialAttempt::kStopped;
